@@ -1,0 +1,198 @@
+#include "extract/copy_out_file.h"
+
+#include <limits>
+
+#include "image/find_sector.h"
+#include "image/formats.h"
+#include "image/image_access.h"
+#include "image/layout.h"
+#include "image/logical_sector.h"
+#include "state/disk_error.h"
+
+namespace vornik {
+
+const char* const kMsgCopyFailed = "** ERROR **  File could not be read, nothing was copied";
+
+namespace {
+
+constexpr int kEntryBytes = 32;
+constexpr int kEntryCount = 20;        // sectors in the file, low byte first
+constexpr int kEntryFirstSlot = 22;    // extent slots, 2 bytes each, to the entry's end
+constexpr uint8_t kSlotEnd = 0xFF;     // no more extents
+constexpr uint8_t kSlotLink = 0xFE;    // next byte: directory entry code of the extension entry
+constexpr int kMaxExtents = 10;
+
+struct CopyFailed {};
+
+int16_t Fit16(int64_t v) {
+  if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max()) throw CopyFailed{};
+  return static_cast<int16_t>(v);
+}
+
+// Locates logical sector l through the shared conversion; the sector must
+// be on the disk and all its bytes in the image.
+void LocateFileSector(DiskState& st, WindowPort& win, int32_t l) {
+  const int32_t index = LogicalToPhysical(st, l);
+  if (st.SideToFind >= st.sides || index >= st.trkspt[st.TrkToFind]) throw CopyFailed{};
+  FindSector(st, win);
+  if (st.errflg != 0 || !SectorInImage(st)) throw CopyFailed{};
+}
+
+// Byte n of the entry at byte `entry` of the sector last located.
+uint8_t EntryByte(const DiskState& st, int entry, int n) { return SectorByte(st, entry + n); }
+
+// One extent slot: a granule run on a track (or, on Newdos/80, in an
+// allocation unit of spl sectors).
+void DecodeSlot(DiskState& st, uint8_t b0, uint8_t b1, int* w) {
+  if (*w >= 2 * kMaxExtents) throw CopyFailed{};
+  int64_t base;
+  if (st.newdosflag != 0) {
+    base = int64_t{st.spl} * b0;
+    st.spg = 5;
+  } else {
+    if (b0 >= st.tracks || b0 >= kTableTracks) throw CopyFailed{};
+    if (st.trkspt[b0] == 10) st.spg = 5;
+    if (st.trkspt[b0] == 18) st.spg = 6;
+    base = st.trkstartsec[b0];
+  }
+  const int g = (b1 & 0xE0) / 32;
+  const int c = b1 & 0x1F;
+  const int64_t first = base + int64_t{st.spg} * g;
+  const int64_t last = first + int64_t{st.spg} * (c + 1) - 1;
+  st.extab[*w] = Fit16(first);
+  st.extab[*w + 1] = Fit16(last);
+  *w += 2;
+}
+
+// Walks the slots of the entry at byte `entry` of the sector last located,
+// up to an end marker or the entry's end. Returns the offset of a link
+// slot when the walk stops at one, else -1.
+int WalkSlots(DiskState& st, int entry, int* w, bool follow_link) {
+  int p = kEntryFirstSlot;
+  if (EntryByte(st, entry, p) == kSlotEnd) return -1;  // no space allocated
+  while (true) {
+    DecodeSlot(st, EntryByte(st, entry, p), EntryByte(st, entry, p + 1), w);
+    p += 2;
+    if (p >= kEntryBytes) return -1;
+    const uint8_t next = EntryByte(st, entry, p);
+    if (next == kSlotEnd) return -1;
+    if (next == kSlotLink) return follow_link ? p : -1;
+  }
+}
+
+// Newdos/80 counts a mixed-density disk's relative sectors from track 1
+// (or on one side only): the boot sector tells where the directory lies in
+// those units, which shows the mapping. Returns false when the plain
+// conversion holds.
+struct RelativeMap {
+  int t0 = 0;
+  int32_t per_track = 0;  // C: sectors of one relative track
+  int32_t per_side = 0;   // S
+};
+
+bool FindNewdosRelativeMap(DiskState& st, WindowPort& win, RelativeMap* map) {
+  if (st.newdosflag != 1 || st.dmkflag != 1 || st.tracks < 2 || st.dirsectors == 0) return false;
+  const int32_t s = st.trkspt[1];
+  if (s <= 0) return false;
+  // Where the directory lies by the plain conversion, counted from 0.
+  int32_t g_index;
+  try {
+    g_index = LogicalToPhysical(st, st.dirstartsec);
+  } catch (const DiskError&) {
+    return false;
+  }
+  const int g_track = st.TrkToFind, g_side = st.SideToFind;
+
+  st.TrkToFind = 0;
+  st.SideToFind = 0;
+  st.SecToFind = st.firstsecnum;
+  FindSector(st, win);
+  if (st.errflg != 0) return false;
+  const int64_t r = int64_t{st.spl} * SectorByte(st, 2);
+
+  const int pairs[4][2] = {{0, st.sides}, {1, st.sides}, {0, 1}, {1, 1}};
+  for (int k = 0; k < 4; ++k) {
+    const int32_t c = pairs[k][1] * s;
+    if (c <= 0) continue;
+    if (pairs[k][0] + r / c == g_track && (r % c) / s == g_side && (r % c) % s == g_index) {
+      if (k == 0) return false;
+      map->t0 = pairs[k][0];
+      map->per_track = c;
+      map->per_side = s;
+      return true;
+    }
+  }
+  return false;
+}
+
+void LocateRelativeSector(DiskState& st, WindowPort& win, const RelativeMap& map, int32_t l) {
+  if (l < 0) throw CopyFailed{};
+  const int64_t track = map.t0 + l / map.per_track;
+  if (track >= st.tracks) throw CopyFailed{};
+  st.TrkToFind = static_cast<int16_t>(track);
+  st.SideToFind = static_cast<int16_t>((l % map.per_track) / map.per_side);
+  st.SecToFind = static_cast<int16_t>((l % map.per_track) % map.per_side + st.firstsecnum);
+  FindSector(st, win);
+  if (st.errflg != 0 || !SectorInImage(st)) throw CopyFailed{};
+}
+
+void CopySectors(DiskState& st, WindowPort& win, int w, int16_t n) {
+  RelativeMap map;
+  const bool relative = FindNewdosRelativeMap(st, win, &map);
+  int count = 0;
+  for (int k = 0; k < w; k += 2) {
+    for (int32_t l = st.extab[k]; l <= st.extab[k + 1]; ++l) {
+      if (relative) {
+        LocateRelativeSector(st, win, map, l);
+      } else {
+        LocateFileSector(st, win, l);
+      }
+      const int64_t at = AsIndex(st.fpb);
+      if (at + kSectorBytes > static_cast<int64_t>(st.copybuf.size())) throw CopyFailed{};
+      for (int b = 0; b < kSectorBytes; ++b) st.copybuf[static_cast<size_t>(at + b)] = SectorByte(st, b);
+      st.fpa += double(kSectorBytes) * st.secstep;
+      st.fpb = double(at + kSectorBytes);
+      if (++count == n) return;
+    }
+  }
+}
+
+}  // namespace
+
+bool CopyOutFile(DiskState& st, WindowPort& win) {
+  try {
+    st.fpb = 0;
+    st.Copyfilename.clear();
+    st.logsec = Fit16(AsIndex(st.secnum));
+    LocateFileSector(st, win, st.logsec);
+    const int entry = kEntryBytes * win.List2().ItemData(win.List1().ListIndex());
+    if (entry < 0 || entry > kEntryBytes * 7) throw CopyFailed{};
+
+    for (int n = 5; n <= 15; ++n) {
+      if (n == 13) st.Copyfilename += '.';
+      const uint8_t b = EntryByte(st, entry, n);
+      if (b != ' ') st.Copyfilename += static_cast<char>(b);
+    }
+    const int16_t count =
+        Fit16(EntryByte(st, entry, kEntryCount) + int64_t{256} * EntryByte(st, entry, kEntryCount + 1));
+
+    int w = 0;
+    const int link = WalkSlots(st, entry, &w, true);
+    if (link >= 0) {
+      const uint8_t code = EntryByte(st, entry, link + 1);
+      st.logsec = Fit16(int64_t{st.dirstartsec} + 2 + (code & 0x1F));
+      LocateFileSector(st, win, st.logsec);
+      WalkSlots(st, code & 0xE0, &w, false);
+    }
+    CopySectors(st, win, w, count);
+    st.Filename = st.Copyfilename;
+    return true;
+  } catch (const CopyFailed&) {
+  } catch (const DiskError&) {
+  }
+  st.fpb = 0;
+  win.MsgBox(kMsgCopyFailed, MsgIcon::None, MsgButtons::Ok, "Error");
+  return false;
+}
+
+}  // namespace vornik

@@ -1,0 +1,97 @@
+#include "extract/write_copy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "extract/safe_name.h"
+#include "image/image_access.h"
+
+namespace vornik {
+
+const char* const kMsgOverwrite = "Overwrite existing file?";
+const char* const kMsgWriteFailed = "Error occurred while trying to close file, please retry.";
+const char* const kProgramTitle = "Vornik";
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool Fail(std::string* error, const std::string& what) {
+  if (error) *error = what + ": " + std::strerror(errno);
+  return false;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size, std::string* error) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    return Fail(error, path);
+  }
+  std::string temp = FolderOf(path) + "/.vornik-XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return Fail(error, "cannot create a file in " + FolderOf(path));
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int saved = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      errno = saved;
+      return Fail(error, "cannot write " + path);
+    }
+    done += static_cast<size_t>(n);
+  }
+  // mkstemp makes the file private; give the copy ordinary permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    errno = saved;
+    return Fail(error, "cannot write " + path);
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    errno = saved;
+    return Fail(error, "cannot replace " + path);
+  }
+  return true;
+}
+
+void SaveAsFile(DiskState& st, WindowPort& win, const std::string& FileName) {
+  const std::string name = SafeHostName(FileName);
+  if (PathExists(name)) {
+    if (win.MsgBox(kMsgOverwrite, MsgIcon::Question, MsgButtons::YesNoDefaultNo, kProgramTitle) != MsgAnswer::Yes) {
+      return;
+    }
+  }
+  const int64_t size = AsIndex(st.fpb);
+  std::string error;
+  if (size < 0 || size > static_cast<int64_t>(st.copybuf.size()) ||
+      !WriteFileAtomic(name, st.copybuf.data(), static_cast<size_t>(size), &error)) {
+    win.MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+  }
+}
+
+}  // namespace vornik

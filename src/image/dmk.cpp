@@ -1,0 +1,221 @@
+// DMK: a 16-byte header, then one raw track record per track and side. A
+// record starts with a table of pointers to its sectors' ID address marks;
+// the data mark follows each ID field after a gap.
+#include <cmath>
+
+#include "image/formats.h"
+#include "image/image_access.h"
+#include "image/layout.h"
+#include "image/location_scan.h"
+
+namespace vornik {
+
+int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointers]) {
+  int count = 0;
+  for (int i = 0; i < kDmkPointers; ++i) {
+    const uint16_t v = static_cast<uint16_t>(ImageByte(st, record + 2 * i) | (ImageByte(st, record + 2 * i + 1) << 8));
+    raw[i] = v;
+    if ((v & kDmkPointerOffset) == 0) break;
+    ++count;
+  }
+  return count;
+}
+
+// A single-density sector on a record written with every byte twice shows
+// its ID mark twice; only images that say they store single density once
+// (header flags 0x40/0x80) are exempt.
+DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer) {
+  DmkId id;
+  id.mark = record + (raw_pointer & kDmkPointerOffset);
+  const bool single = (raw_pointer & kDmkPointerDouble) == 0;
+  const auto hdr4 = TryImageByte(st, kDmkFlagsByte);
+  if (single && hdr4 && (*hdr4 & kDmkFlagsUndoubled) == 0 && TryImageByte(st, id.mark) == kDmkIdMark &&
+      TryImageByte(st, id.mark + 1) == kDmkIdMark) {
+    id.step = 2;
+  }
+  return id;
+}
+
+int DmkMarkDistance(const DiskState& st, const DmkId& id) { return id.step == 2 ? kDmkDamDoubled : st.damindex; }
+
+int64_t FindDmkDataMark(const DiskState& st, const DmkId& id, bool strict) {
+  const int64_t last = id.mark + DmkMarkDistance(st, id) + 2;
+  for (int64_t q = id.mark + int64_t{kDmkIdFieldEnd} * id.step; q <= last; ++q) {
+    const auto b = strict ? std::optional<uint8_t>(ImageByte(st, q)) : TryImageByte(st, q);
+    if (b && IsDataMark(*b)) return q;
+  }
+  return -1;
+}
+
+// Searches the record of the wanted track and side through its own pointer
+// table (real disks place their ID fields differently on every track).
+// Only the recorded sector number is compared.
+void FindSectorDmk(DiskState& st) {
+  const int64_t record = kDmkHeaderSize + (int64_t{st.TrkToFind} * st.sides + st.SideToFind) * st.trkindex;
+  st.fpa = double(record);
+  uint16_t raw[kDmkPointers] = {};
+  int count = 0;
+  for (int i = 0; i < kDmkPointers; ++i) {  // a table reaching past the image ends there
+    const auto lo = TryImageByte(st, record + 2 * i);
+    const auto hi = TryImageByte(st, record + 2 * i + 1);
+    if (!lo || !hi) break;
+    raw[i] = static_cast<uint16_t>(*lo | (*hi << 8));
+    if ((raw[i] & kDmkPointerOffset) == 0) break;
+    ++count;
+  }
+  bool found = false;
+  DmkId id;
+  for (int g = 0; g < count && !found; ++g) {
+    id = DmkIdAt(st, record, raw[g]);
+    const auto recorded = TryImageByte(st, id.mark + 3 * id.step);
+    found = recorded && *recorded == st.SecToFind;
+  }
+  if (!found) st.errflg = 1;
+
+  int64_t taken;
+  if (count == 0) {
+    // No ID field to start from: look where a data mark would follow an ID
+    // mark at offset 0.
+    taken = st.damindex - 3;
+    for (int k = 0; k < 6; ++k) {
+      const auto b = TryImageByte(st, taken);
+      if (b && IsDataMark(*b)) break;
+      ++taken;
+    }
+  } else {
+    taken = FindDmkDataMark(st, id, false);
+    if (taken < 0) taken = id.mark + DmkMarkDistance(st, id) + 3;
+  }
+  st.datamarkDmk = TryImageByte(st, taken).value_or(0);
+  st.secstep = static_cast<int16_t>(count == 0 ? 1 : id.step);
+  st.fpa = double(taken + st.secstep);
+}
+
+// Track lengths other emulators and capture tools write: a header that
+// looks like DMK and a file made of whole records.
+bool IsPlausibleDmk(const DiskState& st) {
+  const uint8_t b0 = ImageByte(st, 0);
+  const int64_t body = int64_t{st.fileend} - kDmkHeaderSize;
+  return (b0 == 0x00 || b0 == 0xFF) && st.trkindex >= kDmkTrackLenMin && st.trkindex <= kDmkTrackLenMax && body > 0 &&
+         body % st.trkindex == 0;
+}
+
+void SetDmkDensityClass(DiskState& st) {
+  st.dmkflag = 1;
+  if (st.trkindex >= kDmkDoubleClassMin) {
+    st.dens = 2;
+    st.spg = 6;
+    st.damindex = kDmkDamDouble;
+  } else {
+    st.dens = 1;
+    st.spg = 5;
+    st.damindex = kDmkDamSingle;
+  }
+}
+
+bool IsDmkRealDisk(const DiskState& st) {
+  bool real = true;
+  for (int i = 0; i < 4; ++i) real = (ImageByte(st, kDmkRealDiskOffset + i) == kDmkRealDiskSignature[i]) && real;
+  return real;
+}
+
+// Sides from the header when it accounts for the file's length exactly,
+// else from the side bytes of the ID fields of the first ten records.
+static void SetDmkSides(DiskState& st, const uint16_t raw0[kDmkPointers]) {
+  const int header_tracks = ImageByte(st, kDmkTracksByte);
+  const int s = (ImageByte(st, kDmkFlagsByte) & kDmkFlagSingleSided) ? 1 : 2;
+  if (header_tracks > 0 && kDmkHeaderSize + int64_t{header_tracks} * s * st.trkindex == st.fileend) {
+    st.sides = static_cast<int16_t>(s);
+    return;
+  }
+  st.sides = 1;
+  for (int r = 0; r < 10; ++r) {
+    const int64_t record = kDmkHeaderSize + int64_t{r} * st.trkindex;
+    for (int i = 0; i < st.spt; ++i) {
+      const DmkId id = DmkIdAt(st, record, raw0[i]);
+      if (ImageByte(st, id.mark + 2 * id.step) == 1) st.sides = 2;
+    }
+  }
+}
+
+void SetDmkGeometry(DiskState& st) {
+  uint16_t raw0[kDmkPointers] = {};
+  const int count = ReadDmkPointers(st, kDmkHeaderSize, raw0);
+  for (int i = 0; i < kDmkPointers; ++i) {
+    st.idamtab[i] = static_cast<int16_t>(raw0[i] & kDmkPointerOffset);
+    if (st.idamtab[i] == 0) break;
+  }
+  st.spt = static_cast<int16_t>(count);
+  SetDmkSides(st, raw0);
+  st.tracks = static_cast<int16_t>(std::nearbyint(double(st.fileend) / (double(st.sides) * st.trkindex)));
+  for (int t = 0; t < st.tracks; ++t) {
+    CheckTrackIndex(t, "trkspt");
+    st.trkspt[t] = st.spt;
+  }
+}
+
+// Numbers every sector in file order, records where each track starts,
+// takes each track's sectors per side from its side-0 record, and finds
+// the directory from the directory data marks.
+void ScanDmkDirectory(DiskState& st) {
+  int prev_track = 0;
+  int prev_side = 250;  // no side has this number
+  int32_t run_start = 0;
+  int32_t dir_count = 0;
+  int dir_side = -1;
+  int lowest_sector = 30;
+  int32_t lowest_start = 4000;
+  int64_t last_record = kDmkHeaderSize;
+  st.secnum = 0;
+  int64_t k = 0;
+  for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
+    uint16_t raw[kDmkPointers] = {};
+    const int count = ReadDmkPointers(st, record, raw);
+    for (int i = 0; i < kDmkPointers; ++i) {
+      st.idamtab[i] = static_cast<int16_t>(raw[i] & kDmkPointerOffset);
+      if (st.idamtab[i] == 0) break;
+    }
+    st.spt = static_cast<int16_t>(count);
+    if (k % st.sides == 0) {
+      CheckTrackIndex(k / st.sides, "trkspt");
+      st.trkspt[k / st.sides] = static_cast<int16_t>(count);
+    }
+    for (int i = 0; i < count; ++i) {
+      const DmkId id = DmkIdAt(st, record, raw[i]);
+      const int track = ImageByte(st, id.mark + id.step);
+      const int side = ImageByte(st, id.mark + 2 * id.step);
+      const int sector = ImageByte(st, id.mark + 3 * id.step);
+      const int64_t mark_at = FindDmkDataMark(st, id, true);
+      const bool is_dir = mark_at >= 0 && IsDirMark(ImageByte(st, mark_at));
+      const int32_t secnum = static_cast<int32_t>(st.secnum);
+      if (track > prev_track) {
+        CheckTrackIndex(track, "trkstartsec");
+        prev_track = track;
+        run_start = secnum;
+        st.trkstartsec[track] = static_cast<int16_t>(secnum);
+      }
+      if (side != prev_side) run_start = secnum;
+      if (is_dir) {
+        ++dir_count;
+        if (dir_side < 0) dir_side = side;
+      }
+      if (is_dir && side == dir_side && sector < lowest_sector) {
+        const int32_t candidate = run_start + sector;
+        lowest_sector = sector;
+        if (candidate < lowest_start) {
+          st.dirstartsec = candidate;
+          lowest_start = candidate;
+        }
+      }
+      st.secnum = secnum + 1;
+      prev_track = track;
+      prev_side = side;
+    }
+    last_record = record;
+  }
+  st.direndsec = static_cast<int16_t>(st.dirstartsec + dir_count - 1);
+  st.fpa = double(last_record);
+  st.dirsectors = dir_count;
+}
+
+}  // namespace vornik

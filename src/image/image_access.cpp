@@ -1,0 +1,34 @@
+#include "image/image_access.h"
+
+#include <string>
+
+#include "image/layout.h"
+#include "state/disk_error.h"
+
+namespace vornik {
+
+uint8_t ImageByte(const DiskState& st, int64_t i) {
+  if (i < 0 || i > st.fileend || i >= static_cast<int64_t>(st.diskbuf.size())) {
+    throw DiskError("read at offset " + std::to_string(i) + " outside the image of " + std::to_string(st.fileend) +
+                    " bytes");
+  }
+  return st.diskbuf[static_cast<size_t>(i)];
+}
+
+std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i) {
+  if (i < 0 || i > st.fileend || i >= static_cast<int64_t>(st.diskbuf.size())) return std::nullopt;
+  return st.diskbuf[static_cast<size_t>(i)];
+}
+
+uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsIndex(st.fpa) + int64_t{st.secstep} * k); }
+
+bool SectorInImage(const DiskState& st) {
+  const int64_t first = AsIndex(st.fpa);
+  return first >= 0 && first + int64_t{st.secstep} * (kSectorBytes - 1) <= st.fileend;
+}
+
+void CheckTrackIndex(int64_t t, const char* table) {
+  if (t < 0 || t >= kTableTracks) throw DiskError("index " + std::to_string(t) + " outside " + table);
+}
+
+}  // namespace vornik

@@ -1,0 +1,26 @@
+// The one place that reads the image: bounds-checked bytes of diskbuf
+// (indexes 0..fileend, fileend being the spare 0) and byte k of the sector
+// last located.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "state/disk_state.h"
+
+namespace vornik {
+
+// Byte i of diskbuf; throws DiskError when i lies outside 0..fileend.
+uint8_t ImageByte(const DiskState& st, int64_t i);
+// Byte i of diskbuf, or nothing when i lies outside 0..fileend.
+std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i);
+// Byte k (0..255) of the sector last located: diskbuf[fpa + secstep * k].
+// Throws DiskError when that lies outside the image.
+uint8_t SectorByte(const DiskState& st, int k);
+// True when all 256 data bytes of the sector last located lie in the image.
+bool SectorInImage(const DiskState& st);
+
+// Table index checks: throw DiskError naming the table.
+void CheckTrackIndex(int64_t t, const char* table);
+
+}  // namespace vornik

@@ -1,0 +1,54 @@
+#include "state/sorted_list.h"
+
+#include <algorithm>
+
+namespace vornik {
+
+namespace {
+unsigned Fold(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
+}  // namespace
+
+int SortedList::Compare(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned x = Fold(static_cast<unsigned char>(a[i]));
+    const unsigned y = Fold(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+void SortedList::Clear() {
+  items_.clear();
+  new_index_ = -1;
+  list_index_ = -1;
+}
+
+int SortedList::AddItem(const std::string& text) {
+  // After every item that sorts before or equal to the new one.
+  auto at = std::upper_bound(items_.begin(), items_.end(), text, [](const std::string& t, const Item& item) {
+    return Compare(t, item.text) < 0;
+  });
+  const int index = static_cast<int>(at - items_.begin());
+  items_.insert(at, Item{text, 0});
+  if (list_index_ >= index) ++list_index_;  // the selected item moved down one place
+  new_index_ = index;
+  return index;
+}
+
+const std::string& SortedList::List(int index) const { return items_.at(static_cast<size_t>(index)).text; }
+
+int32_t SortedList::ItemData(int index) const {
+  if (index < 0 || index >= ListCount()) return 0;
+  return items_[static_cast<size_t>(index)].data;
+}
+
+void SortedList::SetItemData(int index, int32_t value) {
+  if (index < 0 || index >= ListCount()) return;
+  items_[static_cast<size_t>(index)].data = value;
+}
+
+void SortedList::SetListIndex(int index) { list_index_ = (index >= 0 && index < ListCount()) ? index : -1; }
+
+}  // namespace vornik

@@ -1,0 +1,40 @@
+// A list box that keeps its items sorted by text, as List1 and List2 do.
+// Texts hold the raw disk bytes. They compare byte by byte by unsigned
+// value, except that a-z compare as A-Z; an item equal to existing items
+// lands after them. The window and the command-line program only show it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vornik {
+
+class SortedList {
+ public:
+  void Clear();
+  // Adds an item at its sorted place; returns that index (also NewIndex()).
+  int AddItem(const std::string& text);
+  int NewIndex() const { return new_index_; }
+  int ListCount() const { return static_cast<int>(items_.size()); }
+  const std::string& List(int index) const;  // item text; index must be valid
+  int32_t ItemData(int index) const;         // 0 for an index out of range
+  void SetItemData(int index, int32_t value);
+  int ListIndex() const { return list_index_; }  // selected index, -1 for none
+  void SetListIndex(int index);                  // out-of-range selects none
+
+  // The collation of the list: negative, 0 or positive as a sorts before,
+  // equal to, or after b.
+  static int Compare(const std::string& a, const std::string& b);
+
+ private:
+  struct Item {
+    std::string text;
+    int32_t data = 0;
+  };
+  std::vector<Item> items_;
+  int new_index_ = -1;
+  int list_index_ = -1;
+};
+
+}  // namespace vornik

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs the Debian 12 packages Vornik needs to build, run and test.
+set -e
+PACKAGES="cmake g++ make qt6-base-dev libgl-dev fonts-liberation libgtest-dev libgmock-dev \
+  libbenchmark-dev xvfb xauth clang libclang-rt-dev"
+if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
+missing=
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+fi
