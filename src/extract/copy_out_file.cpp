@@ -149,7 +149,10 @@ void CopySectors(DiskState& st, WindowPort& win, int w, int16_t n) {
       }
       const int64_t at = AsIndex(st.fpb);
       if (at + kSectorBytes > static_cast<int64_t>(st.copybuf.size())) throw CopyFailed{};
-      for (int b = 0; b < kSectorBytes; ++b) st.copybuf[static_cast<size_t>(at + b)] = SectorByte(st, b);
+      // The locate checked that all 256 bytes lie in the image.
+      const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa);
+      uint8_t* to = st.copybuf.data() + at;
+      for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
       st.fpa += double(kSectorBytes) * st.secstep;
       st.fpb = double(at + kSectorBytes);
       if (++count == n) return;
