@@ -1,0 +1,280 @@
+// Assembling a listed file: names, extents, sector counts, granule sizes,
+// Newdos/80 allocation units, and entries or sectors that cannot be read.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/core_harness.h"
+
+namespace vornik::testing {
+namespace {
+
+Entry File(uint16_t n, std::vector<std::pair<uint8_t, uint8_t>> slots, bool terminate = true) {
+  Entry e{0x10, "FILE", "DAT", n, std::move(slots)};
+  e.terminate = terminate;
+  return e;
+}
+
+Layout Uniform(int tracks, int sides, int sectors, bool dd, int base = 0) {
+  Layout l;
+  l.tracks = tracks;
+  l.sides = sides;
+  l.normal = {sectors, dd, false};
+  l.first_sector = base;
+  return l;
+}
+
+// A disk of `l` with its directory on the whole of track `dir_track` side 0.
+Disk WithEntries(const Layout& l, const std::vector<Entry>& entries, int dir_track = 17) {
+  Disk d = MakeDisk(l);
+  Populate(d, d.TrackStart(dir_track), int(d.At(dir_track, 0).sectors.size()), entries);
+  return d;
+}
+
+struct CopyCase {
+  const char* label;
+  std::function<Disk()> make;
+  std::function<Bytes(const Disk&)> serialize;
+  std::function<Bytes(Disk&)> expect;
+};
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.label; }
+
+Bytes AsJv1(const Disk& d) { return ToJv1(d); }
+Bytes AsJv3(const Disk& d) { return ToJv3(d); }
+Bytes AsDmk(const Disk& d) { return ToDmk(d); }
+
+auto Logical(std::vector<int> l) {
+  return [l](Disk& d) { return SectorsOf(d, l); };
+}
+std::vector<int> Cat(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Disk Jv1Newdos(const Entry& e, int spl) {
+  Disk d = Jv1With({e});
+  SetNewdosMark(d, 0, spl);
+  return d;
+}
+
+// Track 0 in 10 doubled single-density sectors, the rest 18 double density,
+// Newdos/80 with 10-sector units, the directory on track 11; the boot
+// sector's byte 2 says in which unit Newdos/80 keeps the directory.
+Disk MixedNewdos(uint8_t boot_dir_unit) {
+  Layout l = Uniform(40, 1, 18, true);
+  l.overrides = {{0, {10, false, true}}};
+  Disk d = WithEntries(l, {File(0, {Slot(3, 1, 1)})}, 11);
+  SetNewdosMark(d, 0, 10);
+  d.Find(0, 0, 0).data[2] = boot_dir_unit;
+  return d;
+}
+
+// Track 0 with 10 single-density sectors, the others 18, track 20 with 15.
+Layout GranuleLayout() {
+  Layout l = Uniform(40, 1, 18, true);
+  l.overrides = {{0, {10, false, false}}, {20, {15, true, false}}};
+  return l;
+}
+
+const CopyCase kCopies[] = {
+    {"prog_cmd_twelve_of_fifteen", [] { return Jv1With({File(12, {{0x05, 0x22}})}); }, AsJv1, Logical(Range(55, 66))},
+    {"n_inside_extent", [] { return Jv1With({File(3, {Slot(5, 0, 2)})}); }, AsJv1, Logical(Range(50, 52))},
+    {"n_zero_copies_all", [] { return Jv1With({File(0, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+     Logical(Cat(Range(50, 59), Range(85, 89)))},
+    {"n_above_allocated", [] { return Jv1With({File(100, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+     Logical(Cat(Range(50, 59), Range(85, 89)))},
+    {"n_reached_in_first_extent", [] { return Jv1With({File(7, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+     Logical(Range(50, 56))},
+    {"n_reached_in_second_extent", [] { return Jv1With({File(12, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+     Logical(Cat(Range(50, 59), Range(85, 86)))},
+    {"no_extents", [] { return Jv1With({File(4, {})}); }, AsJv1, Logical({})},
+    {"extension_entry",
+     [] {
+       Disk d = Jv1With({File(0, {Slot(5, 0, 1), Link(1, 3)})});
+       PutEntry(d, 173, 3, {0x90, "", "", 0, {Slot(9, 0, 1), Slot(12, 1, 1)}});
+       return d;
+     },
+     AsJv1, Logical(Cat(Cat(Range(50, 54), Range(90, 94)), Range(125, 129)))},
+    {"extension_count_from_primary",
+     [] {
+       Disk d = Jv1With({File(7, {Slot(5, 0, 1), Link(1, 3)})});
+       PutEntry(d, 173, 3, {0x90, "", "", 99, {Slot(9, 0, 1), Slot(12, 1, 1)}});
+       return d;
+     },
+     AsJv1, Logical(Cat(Range(50, 54), Range(90, 91)))},
+    {"link_inside_extension_ends_it",
+     [] {
+       Disk d = Jv1With({File(0, {Slot(5, 0, 1), Link(1, 3)})});
+       PutEntry(d, 173, 3, {0x90, "", "", 0, {Slot(9, 0, 1), Link(0, 5), Slot(12, 1, 1)}});
+       return d;
+     },
+     AsJv1, Logical(Cat(Range(50, 54), Range(90, 94)))},
+    // Five slots and no end marker; the next entry's first bytes would read
+    // as a slot on track 12.
+    {"walk_stops_at_entry_end",
+     [] {
+       Disk d = Jv1With({File(0, {Slot(5, 0, 1), Slot(6, 0, 1), Slot(7, 0, 1), Slot(8, 0, 1), Slot(9, 0, 1)}, false),
+                         {0x0C, "NEXT", "DAT", 0, {Slot(5, 0, 1)}}});
+       return d;
+     },
+     AsJv1, Logical({50, 51, 52, 53, 54, 60, 61, 62, 63, 64, 70, 71, 72, 73, 74, 80, 81, 82, 83, 84, 90, 91, 92, 93, 94})},
+    {"over_sides_and_tracks", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(5, 2, 3)})}); },
+     AsJv3, Logical(Range(192, 209))},
+    {"on_the_last_track_side_1", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(39, 5, 1)})}); },
+     AsJv3, Logical(Range(1434, 1439))},
+    {"dmk_double_sided", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(5, 2, 3)})}); }, AsDmk,
+     Logical(Range(192, 209))},
+    // Granules: 5 sectors on 10-sector tracks, 6 on 18, unchanged on 15.
+    {"granule_sizes",
+     [] { return WithEntries(GranuleLayout(), {File(0, {Slot(20, 0, 1), Slot(5, 1, 1), Slot(20, 1, 1)})}); }, AsJv3,
+     [](Disk& d) {
+       const int t20 = d.TrackStart(20), t5 = d.TrackStart(5);
+       return SectorsOf(d, Cat(Cat(Range(t20, t20 + 4), Range(t5 + 6, t5 + 11)), Range(t20 + 6, t20 + 11)));
+     }},
+    {"granule_on_track_0", [] { return WithEntries(GranuleLayout(), {File(0, {Slot(0, 1, 1)})}); }, AsDmk,
+     Logical(Range(5, 9))},
+    {"from_1_jv3", [] { return WithEntries(Uniform(40, 1, 10, false, 1), {File(0, {Slot(5, 1, 1)})}); }, AsJv3,
+     Logical(Range(55, 59))},
+    {"from_1_dmk", [] { return WithEntries(Uniform(40, 1, 18, true, 1), {File(0, {Slot(5, 1, 2)})}); }, AsDmk,
+     Logical(Range(96, 107))},
+    {"doubled_single_density",
+     [] {
+       Layout l = Uniform(40, 1, 10, false);
+       l.normal.doubled = true;
+       return WithEntries(l, {File(0, {Slot(3, 1, 2)})});
+     },
+     AsDmk, Logical(Range(35, 44))},
+    {"newdos_units", [] { return Jv1Newdos(File(0, {Slot(3, 1, 2)}), 10); }, AsJv1, Logical(Range(35, 44))},
+    {"newdos_units_beyond_track_count", [] { return Jv1Newdos(File(0, {Slot(70, 0, 1)}), 5); }, AsJv1,
+     Logical(Range(350, 354))},
+    // Newdos/80 counts units from track 1 on a disk whose track 0 differs.
+    {"newdos_mixed_dmk_from_track_1", [] { return MixedNewdos(18); }, AsDmk,
+     [](Disk& d) {
+       Bytes b = SectorsOf(d, {d.TrackStart(2) + 17});
+       Bytes rest = SectorsOf(d, Range(d.TrackStart(3), d.TrackStart(3) + 3));
+       b.insert(b.end(), rest.begin(), rest.end());
+       return b;
+     }},
+    // The boot sector names no unit that fits: the usual numbering stays.
+    {"newdos_mixed_dmk_no_fit", [] { return MixedNewdos(7); }, AsDmk, Logical(Range(35, 39))},
+};
+
+class CopyOut : public ::testing::TestWithParam<CopyCase> {};
+
+TEST_P(CopyOut, CopiesExactlyTheFilesSectors) {
+  const CopyCase& c = GetParam();
+  Disk d = c.make();
+  auto o = OpenBytes(c.serialize(d));
+  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
+  const int i = o->IndexOf("FILE", "DAT");
+  ASSERT_GE(i, 0);
+  ASSERT_TRUE(o->Copy(i));
+  EXPECT_TRUE(o->win.messages.empty());
+  const Bytes want = c.expect(d);
+  EXPECT_EQ(o->st.fpb, double(want.size()));
+  EXPECT_TRUE(o->Copied() == want) << "copied " << o->st.fpb / 256 << " sectors, wanted " << want.size() / 256;
+  EXPECT_EQ(o->st.Copyfilename, "FILE.DAT");
+  EXPECT_EQ(o->st.Filename, "FILE.DAT");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CopyOut, ::testing::ValuesIn(kCopies),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CopyOutGranules, LaterCopyStartsFromTheGranuleSizeLeftBefore) {
+  Disk d = WithEntries(GranuleLayout(), {{0x10, "A", "X", 0, {Slot(5, 0, 1)}}, {0x10, "B", "X", 0, {Slot(20, 0, 1)}}});
+  auto o = OpenBytes(ToJv3(d));
+  ASSERT_EQ(o->st.spg, 5);
+  ASSERT_TRUE(o->Copy("A", "X"));
+  EXPECT_EQ(o->st.spg, 6);
+  ASSERT_TRUE(o->Copy("B", "X"));
+  EXPECT_EQ(o->Copied(), SectorsOf(d, Range(d.TrackStart(20), d.TrackStart(20) + 5)));
+}
+
+TEST(CopyOutNames, DosNameWithBlanksDropped) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"README  ", "   "}, "README."}, {{"MY FILE ", "BAS"}, "MYFILE.BAS"}, {{"PROG", "CMD"}, "PROG.CMD"},
+      {{"A/B", "T\\X"}, "A/B.T\\X"},    {{"\xE9T\xE9", "TXT"}, "\xE9T\xE9.TXT"}, {{"", "ABC"}, ".ABC"}};
+  std::vector<Entry> entries;
+  for (const auto& c : cases) entries.push_back({0x10, c.first[0], c.first[1], 0, {Slot(5, 0, 1)}});
+  auto o = OpenBytes(ToJv1(Jv1With(entries)));
+  for (const auto& c : cases) {
+    ASSERT_TRUE(o->Copy(c.first[0], c.first[1])) << c.second;
+    EXPECT_EQ(o->st.Copyfilename, c.second);
+  }
+}
+
+TEST(CopyOutTwice, SecondCopyHoldsOnlyItsOwnBytes) {
+  Disk d = Jv1With({{0x10, "LONG", "X", 0, {Slot(5, 0, 4)}}, {0x10, "SHORT", "X", 0, {Slot(9, 0, 1)}}});
+  auto o = OpenBytes(ToJv1(d));
+  ASSERT_TRUE(o->Copy("LONG", "X"));
+  EXPECT_EQ(o->st.fpb, 20 * 256);
+  ASSERT_TRUE(o->Copy("SHORT", "X"));
+  EXPECT_EQ(o->Copied(), SectorsOf(d, Range(90, 94)));
+  EXPECT_EQ(o->st.Copyfilename, "SHORT.X");
+}
+
+// ---- entries and sectors that cannot be read -----------------------------
+
+struct BadCase {
+  const char* label;
+  std::function<Bytes()> make;
+};
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.label; }
+
+Bytes Jv1Bad(const Entry& e) { return ToJv1(Jv1With({e})); }
+
+const BadCase kBad[] = {
+    {"track_beyond_disk", [] { return Jv1Bad(File(0, {Slot(40, 0, 1)})); }},
+    {"track_beyond_tables", [] { return Jv1Bad(File(0, {Slot(90, 0, 1)})); }},
+    {"sector_beyond_last_track",
+     [] { return ToJv3(WithEntries(Uniform(40, 1, 10, false), {File(0, {Slot(39, 1, 2)})})); }},
+    {"sector_missing_jv3",
+     [] {
+       Disk d = WithEntries(Uniform(40, 1, 10, false), {File(0, {Slot(6, 0, 1)})});
+       auto& s = d.At(6, 0).sectors;
+       s.erase(s.begin() + 3);
+       return ToJv3(d);
+     }},
+    {"sector_missing_dmk",
+     [] {
+       Disk d = WithEntries(Uniform(40, 1, 18, true), {File(0, {Slot(6, 0, 1)})});
+       d.At(6, 0).sectors[3].number = 30;
+       return ToDmk(d);
+     }},
+    {"sector_past_image_end",
+     [] {
+       Bytes b = Jv1Bad(File(0, {Slot(35, 0, 1)}));
+       b.resize(30 * 2560);
+       return b;
+     }},
+    {"extents_overflow_copy_buffer",
+     [] { return Jv1Bad(File(0, {Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32)}, false)); }},
+    {"newdos_unit_overflow", [] { return ToJv1(Jv1Newdos(File(0, {Slot(200, 0, 1)}), 1275)); }},
+    {"newdos_mixed_dmk_unit_beyond_disk", [] {
+       Disk d = MixedNewdos(18);
+       PutEntry(d, d.TrackStart(11) + 2, 0, File(0, {Slot(80, 0, 1)}));
+       return ToDmk(d);
+     }},
+};
+
+class CopyFails : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(CopyFails, ShowsOneMessageAndReturnsFalse) {
+  auto o = OpenBytes(GetParam().make());
+  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
+  const int i = o->IndexOf("FILE", "DAT");
+  ASSERT_GE(i, 0);
+  EXPECT_FALSE(o->Copy(i));
+  ASSERT_EQ(o->win.messages.size(), 1u);
+  const Message& m = o->win.messages[0];
+  EXPECT_EQ(m.text, "** ERROR **  File could not be read, nothing was copied");
+  EXPECT_EQ(m.title, "Error");
+  EXPECT_EQ(m.icon, MsgIcon::None);
+  EXPECT_EQ(m.buttons, MsgButtons::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, CopyFails, ::testing::ValuesIn(kBad),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace vornik::testing
