@@ -1,0 +1,188 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "cli/cli_window.h"
+#include "cli/image_report.h"
+#include "cli/json_writer.h"
+#include "directory/read_directory.h"
+#include "extract/safe_name.h"
+#include "extract/write_copy.h"
+#include "state/disk_state.h"
+
+namespace vornik::cli {
+
+namespace {
+
+void Emit(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+// A message for a text line: carriage returns become blanks.
+std::string OneLine(const std::string& message) {
+  std::string line = Latin1ToUtf8(message);
+  std::replace(line.begin(), line.end(), '\r', ' ');
+  return line;
+}
+
+std::string PadRight(std::string text, size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+  const auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+    return fold(x) == fold(y);
+  });
+}
+
+// A name given on the command line names an entry when it equals, in any
+// case, its NAME/EXT, its NAME.EXT or the safe name it would be written as.
+bool NameMatches(const std::string& wanted, const std::string& item) {
+  const std::string dos_name = DosNameOfItem(item);
+  return EqualsIgnoreCase(wanted, Latin1ToUtf8(ShownName(item))) ||
+         EqualsIgnoreCase(wanted, Latin1ToUtf8(dos_name)) || EqualsIgnoreCase(wanted, SafeHostName(dos_name));
+}
+
+void AppendInfoBlock(std::string& out, const ImageReport& report, int file_count) {
+  out += "Image:       " + report.path + "\n";
+  if (!report.listed) {
+    out += "Error:       " + std::string(report.kind) + ": " + OneLine(report.error) + "\n";
+    return;
+  }
+  out += "Format:      " + report.format + "\n";
+  out += "Summary:     " + Latin1ToUtf8(report.summary) + "\n";
+  out += std::string("Newdos/80:   ") + (report.newdos ? "yes" : "no") + "\n";
+  out += "Directory:   sectors " + std::to_string(report.dir_first) + " to " + std::to_string(report.dir_last) +
+         "\n";
+  out += "Files:       " + std::to_string(file_count) + "\n";
+}
+
+void AppendListText(std::string& out, const ImageReport& report) {
+  if (!report.listed) {
+    out += report.path + ": " + report.kind + ": " + OneLine(report.error) + "\n";
+    return;
+  }
+  out += report.path + ": " + report.format + ", " + std::to_string(report.files.size()) + " files\n";
+  for (const FileRow& row : report.files) {
+    std::string bytes = row.copied ? std::to_string(row.bytes) + " bytes" : "copy failed";
+    out += "  " + PadRight(Latin1ToUtf8(row.shown), 13) + " " + PadRight(bytes, 12) + "  sector " +
+           std::to_string(row.sector) + "  entry " + std::to_string(row.entry) + "\n";
+  }
+}
+
+// Opens one image and copies every listed file in list order, as the
+// window would copy them one after another.
+int ListImage(const std::string& path, ImageReport& report) {
+  DiskState st;
+  CliWindow win(path);
+  if (!OpenForReport(st, win, path, report)) return kExitImage;
+  int status = kExitOk;
+  const int count = win.List1().ListCount();
+  report.files.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    FileRow& row = report.files.emplace_back(DescribeItem(win, i));
+    if (!CopyListedFile(st, win, i, row)) status = std::max(status, static_cast<int>(kExitCopy));
+  }
+  return status;
+}
+
+// Which list items the request names; reports names that are not on the disk.
+std::vector<bool> ChooseItems(const ExtractRequest& request, CliWindow& win, int& status) {
+  const int count = win.List1().ListCount();
+  std::vector<bool> chosen(static_cast<size_t>(count), request.all);
+  for (const std::string& wanted : request.names) {
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+      if (NameMatches(wanted, win.List1().List(i))) {
+        chosen[static_cast<size_t>(i)] = true;
+        found = true;
+      }
+    }
+    if (!found) {
+      win.Note(wanted + ": no such file on the disk");
+      status = std::max(status, static_cast<int>(kExitCopy));
+    }
+  }
+  return chosen;
+}
+
+// Writes the copy in copybuf under its safe name into the target folder.
+int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const ExtractRequest& request,
+              std::set<std::string>& names_used) {
+  if (!names_used.insert(row.pc_name).second) {
+    win.Note(Latin1ToUtf8(row.shown) + ": skipped, another file of this run is also named " + row.pc_name);
+    return kExitWrite;
+  }
+  const std::string target = request.dir + "/" + row.pc_name;
+  if (!request.force && PathExists(target)) {
+    win.Note(target + ": exists, not overwritten (use --force)");
+    return kExitWrite;
+  }
+  std::string error;
+  if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes), &error)) {
+    win.MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+    win.Note(target + ": " + error);
+    return kExitWrite;
+  }
+  Emit(target + "  " + std::to_string(row.bytes) + " bytes\n");
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& images) {
+  int status = kExitOk;
+  std::string out;
+  for (size_t n = 0; n < images.size(); ++n) {
+    DiskState st;
+    CliWindow win(images[n]);
+    ImageReport report;
+    if (!OpenForReport(st, win, images[n], report)) status = kExitImage;
+    out.clear();
+    if (n > 0) out += "\n";
+    AppendInfoBlock(out, report, win.List1().ListCount());
+    Emit(out);
+  }
+  return status;
+}
+
+int RunList(const std::vector<std::string>& images, bool json) {
+  int status = kExitOk;
+  std::string out;
+  for (const std::string& path : images) {
+    ImageReport report;
+    status = std::max(status, ListImage(path, report));
+    out.clear();
+    if (json) {
+      AppendReportJson(out, report);
+    } else {
+      AppendListText(out, report);
+    }
+    Emit(out);
+  }
+  return status;
+}
+
+int RunExtract(const ExtractRequest& request) {
+  DiskState st;
+  CliWindow win(request.image);
+  ImageReport report;
+  if (!OpenForReport(st, win, request.image, report)) return kExitImage;
+  int status = kExitOk;
+  const std::vector<bool> chosen = ChooseItems(request, win, status);
+  std::set<std::string> names_used;
+  for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
+    if (!chosen[static_cast<size_t>(i)]) continue;
+    FileRow row = DescribeItem(win, i);
+    if (!CopyListedFile(st, win, i, row)) {
+      status = std::max(status, static_cast<int>(kExitCopy));
+      continue;
+    }
+    status = std::max(status, WriteCopy(st, win, row, request, names_used));
+  }
+  return status;
+}
+
+}  // namespace vornik::cli

@@ -1,0 +1,107 @@
+#include "cli/image_report.h"
+
+#include "directory/read_directory.h"
+#include "extract/copy_out_file.h"
+#include "extract/safe_name.h"
+#include "image/open_image.h"
+#include "state/disk_error.h"
+
+namespace vornik::cli {
+
+namespace {
+
+const char* KindText(OpenKind kind) {
+  switch (kind) {
+    case OpenKind::kRefused: return "refused";
+    case OpenKind::kTooLarge: return "too-large";
+    case OpenKind::kUnreadable: return "unreadable";
+    case OpenKind::kDamaged: return "damaged";
+    case OpenKind::kListed: break;
+  }
+  return "";
+}
+
+// The error of an image that was not listed: the message the window showed
+// or, for a quiet end without one, a sentence of what went wrong.
+std::string OpenError(const OpenOutcome& outcome, const CliWindow& win) {
+  if (win.ShowedMessage()) return win.LastMessage();
+  if (outcome.kind == OpenKind::kDamaged) {
+    return "image could not be read: " + (outcome.detail.empty() ? std::string("unknown fault") : outcome.detail);
+  }
+  return std::string("image not listed: ") + KindText(outcome.kind);
+}
+
+void FillGeometry(const DiskState& st, ImageReport& report) {
+  report.format = st.filetype;
+  report.summary = st.Disktype;
+  report.newdos = st.newdosflag == 1;
+  report.tracks = st.tracks;
+  report.sides = st.sides;
+  // The summary uses trkspt[0] for DMK and JV3; the DMK walk later replaces
+  // spt with the pointer count of the first track record.
+  report.sectors_per_track = st.jv1 == 1 ? st.spt : st.trkspt[0];
+  report.density = st.dens;
+  report.sectors_per_granule = st.spg;
+  report.dir_first = st.dirstartsec;
+  report.dir_last = st.direndsec;
+}
+
+}  // namespace
+
+bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report) {
+  report.path = path;
+  const OpenOutcome outcome = OpenImage(st, win, path);
+  report.listed = outcome.kind == OpenKind::kListed;
+  if (!report.listed) {
+    report.kind = KindText(outcome.kind);
+    report.error = OpenError(outcome, win);
+    if (!win.ShowedMessage()) win.Note(report.error);
+    return false;
+  }
+  FillGeometry(st, report);
+  return true;
+}
+
+FileRow DescribeItem(CliWindow& win, int index) {
+  FileRow row;
+  row.item = win.List1().List(index);
+  row.shown = ShownName(row.item);
+  row.sector = win.List1().ItemData(index);
+  row.entry = win.List2().ItemData(index);
+  return row;
+}
+
+bool CopyListedFile(DiskState& st, CliWindow& win, int index, FileRow& row) {
+  win.List1().SetListIndex(index);
+  st.secnum = win.List1().ItemData(index);
+  st.Copyfilename.clear();
+  bool ok = false;
+  if (st.secnum < st.dirstartsec || st.secnum > st.direndsec) {
+    // The copy button does nothing for such an entry.
+    row.error = "the entry's directory sector lies outside the directory";
+    win.Note(Latin1ToUtf8(row.shown) + ": " + row.error);
+  } else {
+    try {
+      ok = CopyOutFile(st, win);
+    } catch (const DiskError&) {
+      win.MsgBox(kMsgCopyFailed, MsgIcon::None, MsgButtons::Ok, "Error");
+    }
+    if (!ok) row.error = kMsgCopyFailed;
+  }
+  row.pc_name = SafeHostName(st.Copyfilename.empty() ? DosNameOfItem(row.item) : st.Copyfilename);
+  row.copied = ok;
+  row.bytes = ok ? AsIndex(st.fpb) : 0;
+  return ok;
+}
+
+std::string DosNameOfItem(const std::string& item) {
+  std::string name;
+  for (size_t i = 0; i < item.size(); ++i) {
+    if (i == 8) name += '.';
+    if (i != 8 && item[i] != ' ') name += item[i];
+  }
+  if (item.size() <= 8) name += '.';
+  return name;
+}
+
+}  // namespace vornik::cli

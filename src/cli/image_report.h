@@ -1,0 +1,69 @@
+// What the command-line program learns of one image: the open's outcome,
+// the summary and geometry as the open left them, and the listed files with
+// the result of copying each one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/cli_window.h"
+#include "state/disk_state.h"
+
+namespace vornik::cli {
+
+// Exit statuses; with several images or files the largest one that applies.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitUsage = 1,
+  kExitImage = 2,  // refused, unreadable, damaged or too large
+  kExitCopy = 3,   // a copy failed, or a name is not on the disk
+  kExitWrite = 4,  // a write failed or was refused
+};
+
+struct FileRow {
+  std::string item;     // the 12-character list text (disk bytes)
+  std::string shown;    // NAME/EXT as the copy frame shows it (disk bytes)
+  std::string pc_name;  // the safe name a copy is written under (UTF-8)
+  int32_t sector = 0;   // List1 item data
+  int32_t entry = 0;    // List2 item data
+  bool copied = false;
+  int64_t bytes = 0;    // fpb when copied
+  std::string error;    // message text when not copied
+};
+
+struct ImageReport {
+  std::string path;
+  bool listed = false;
+  const char* kind = "";  // when not listed: "refused", "too-large", "unreadable", "damaged"
+  std::string error;      // when not listed
+
+  std::string format;   // filetype
+  std::string summary;  // Disktype
+  bool newdos = false;
+  int tracks = 0;
+  int sides = 0;
+  int sectors_per_track = 0;  // the spt the summary line used
+  int density = 0;
+  int sectors_per_granule = 0;  // spg as the open left it
+  int32_t dir_first = 0;
+  int32_t dir_last = 0;
+  std::vector<FileRow> files;
+};
+
+// Opens `path` on the fresh state and window and fills the image part of
+// the report. Returns whether the directory was listed.
+bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report);
+
+// The row of list item `index` (texts and item data) without copying.
+FileRow DescribeItem(CliWindow& win, int index);
+
+// Selects list item `index` and copies it as the copy button does; fills
+// the copy part of `row`. Returns whether copybuf[0..fpb) holds the file.
+bool CopyListedFile(DiskState& st, CliWindow& win, int index, FileRow& row);
+
+// NAME.EXT as the copy builds it from an entry: the name's non-blank bytes,
+// ".", the extension's non-blank bytes.
+std::string DosNameOfItem(const std::string& item);
+
+}  // namespace vornik::cli
