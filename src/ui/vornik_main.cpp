@@ -1,0 +1,403 @@
+#include "ui/vornik_main.h"
+
+#include <cmath>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+#include "directory/read_directory.h"
+#include "extract/copy_out_file.h"
+#include "extract/safe_name.h"
+#include "extract/write_copy.h"
+#include "image/open_image.h"
+#include "image/read_disk_image.h"
+#include "ui/icon.h"
+
+namespace vornik::ui {
+
+const char* const kWindowCaption = "Vornik  .Dsk ( Dmk & Jv)  2026  V1.0";
+const char* const kApplicationTitle = "Vornik";
+
+namespace {
+
+// The window's layout in twips: client area, controls as left, top, width,
+// height, and the two rules.
+constexpr int kClientWidth = 11640;
+constexpr int kClientHeight = 7740;
+
+struct Rect {
+  int left, top, width, height;
+};
+
+constexpr Rect kLabel7{120, 120, 495, 255};
+constexpr Rect kTxtfiletype{600, 120, 495, 315};
+constexpr Rect kTxtFilename{1200, 120, 9615, 315};
+constexpr Rect kText2{120, 480, 2175, 315};
+constexpr Rect kText3{2400, 480, 8295, 315};
+constexpr Rect kFrame3{720, 960, 2895, 6735};
+constexpr Rect kList1{960, 1440, 2415, 5940};
+constexpr Rect kList2{10320, 960, 375, 270};
+constexpr Rect kFrame1{3960, 2160, 4095, 2055};
+constexpr Rect kText1{4680, 2640, 2655, 375};
+constexpr Rect kCmndcopytofolder{4680, 3480, 2655, 375};
+
+constexpr int kLineLength = 10800;
+constexpr int kLine1Y = 0;
+constexpr int kLine3Y = 840;
+
+const QColor kPeach(255, 192, 128);
+const QColor kCream(255, 224, 192);
+
+// The client area below the menu bar: draws the two rules. The frames are
+// siblings of the controls they surround, not their parents.
+class ClientArea : public QWidget {
+ public:
+  explicit ClientArea(QWidget* parent) : QWidget(parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    const double dx = logicalDpiX();
+    const double dy = logicalDpiY();
+    const int right = TwipsToPixels(kLineLength, dx);
+    for (int y : {kLine1Y, kLine3Y}) {
+      const int py = TwipsToPixels(y, dy);
+      painter.drawLine(0, py, right, py);
+    }
+  }
+};
+
+// A frame: an etched rectangle whose top line is broken by the caption. It
+// only surrounds its controls; they are children of the client area.
+class FrameBox : public QWidget {
+ public:
+  FrameBox(const QString& caption, QWidget* parent) : QWidget(parent), caption_(caption) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  const QString& caption() const { return caption_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int top = metrics.height() / 2;
+    const QRect box(0, top, width() - 2, height() - top - 2);
+    const QColor dark = palette().color(QPalette::Dark);
+    const QColor light = palette().color(QPalette::Light);
+    painter.setPen(dark);
+    painter.drawRect(box);
+    painter.setPen(light);
+    painter.drawRect(box.translated(1, 1));
+    // The caption sits on the top line, a little in from the left edge.
+    const int text_left = metrics.averageCharWidth();
+    const QRect text(text_left, 0, metrics.horizontalAdvance(caption_) + 2, metrics.height());
+    painter.fillRect(text, palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, caption_);
+  }
+
+ private:
+  QString caption_;
+};
+
+void SetBackground(QWidget* widget, const QColor& colour) {
+  QPalette pal = widget->palette();
+  pal.setColor(QPalette::Base, colour);
+  widget->setPalette(pal);
+}
+
+}  // namespace
+
+QColor ToQColor(int32_t colour) {
+  return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+int32_t FromQColor(const QColor& colour) {
+  return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
+}
+
+int TwipsToPixels(int twips, double dpi) {
+  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+
+void PrepareApplication() {
+  QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+  QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+  // A metric-compatible monospace face where "Courier New" is not installed.
+  QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
+}
+
+VornikMain::VornikMain(std::unique_ptr<Dialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>()) {
+  setObjectName(QStringLiteral("VornikMain"));
+  setWindowTitle(QString::fromLatin1(kWindowCaption));
+  setWindowIcon(WindowIcon());
+  QFont font(QStringLiteral("Courier New"));
+  font.setBold(true);
+  font.setPointSizeF(8.25);
+  setFont(font);
+  setAcceptDrops(true);
+  BuildMenu();
+  BuildControls();
+  Form_Load();
+}
+
+VornikMain::~VornikMain() = default;
+
+void VornikMain::BuildMenu() {
+  QMenuBar* bar = menuBar();
+  bar->setFont(QApplication::font());
+  QMenu* mnuFile = bar->addMenu(QStringLiteral("    &File"));
+  mnuFile->setObjectName(QStringLiteral("mnuFile"));
+  mnuFile->setFont(QApplication::font());
+
+  QAction* open = mnuFile->addAction(QStringLiteral("&Open..."));
+  open->setObjectName(QStringLiteral("mnuFileItem1"));
+  open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  connect(open, &QAction::triggered, this, [this] { mnuFileItem_Click(1); });
+
+  QAction* separator = mnuFile->addSeparator();
+  separator->setObjectName(QStringLiteral("mnuFileItem3"));
+
+  QAction* exit = mnuFile->addAction(QStringLiteral("E&xit"));
+  exit->setObjectName(QStringLiteral("mnuFileItem4"));
+  exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(exit, &QAction::triggered, this, [this] { mnuFileItem_Click(4); });
+}
+
+void VornikMain::BuildControls() {
+  auto* client = new ClientArea(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  setCentralWidget(client);
+
+  const double dx = client->logicalDpiX();
+  const double dy = client->logicalDpiY();
+  auto place = [&](QWidget* w, const Rect& r, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(TwipsToPixels(r.left, dx), TwipsToPixels(r.top, dy), TwipsToPixels(r.width, dx),
+                   TwipsToPixels(r.height, dy));
+  };
+  auto text_box = [&](const Rect& r, const char* name, const QColor& back) {
+    auto* box = new QLineEdit(client);
+    place(box, r, name);
+    SetBackground(box, back);
+    // A dropped image file belongs to the window, not to the text.
+    box->setAcceptDrops(false);
+    return box;
+  };
+
+  // The frames first, so that the controls they surround lie above them.
+  Frame3_ = new FrameBox(QStringLiteral("Select File to Copy"), client);
+  place(Frame3_, kFrame3, "Frame3");
+  Frame1_ = new FrameBox(QStringLiteral("Copy File"), client);
+  place(Frame1_, kFrame1, "Frame1");
+
+  Label7_ = new QLabel(QStringLiteral("Type"), client);
+  place(Label7_, kLabel7, "Label7");
+  Label7_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  Txtfiletype_ = text_box(kTxtfiletype, "Txtfiletype", kPeach);
+  TxtFilename_ = text_box(kTxtFilename, "TxtFilename", kPeach);
+  Text2_ = text_box(kText2, "Text2", kCream);
+  QFont big = font();
+  big.setPointSizeF(11.25);
+  Text2_->setFont(big);
+  Text3_ = text_box(kText3, "Text3", kCream);
+
+  List1_ = new QListWidget(client);
+  place(List1_, kList1, "List1");
+  SetBackground(List1_, kCream);
+  List1_->setSelectionMode(QAbstractItemView::SingleSelection);
+  List1_->setUniformItemSizes(true);
+
+  List2_ = new QListWidget(client);
+  place(List2_, kList2, "List2");
+  List2_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+  Text1_ = text_box(kText1, "Text1", kCream);
+
+  Cmndcopytofolder_ = new QPushButton(QStringLiteral("Copy File to PC Folder"), client);
+  place(Cmndcopytofolder_, kCmndcopytofolder, "Cmndcopytofolder");
+  Cmndcopytofolder_->setAutoDefault(false);
+
+  setTabOrder(TxtFilename_, Txtfiletype_);
+  setTabOrder(Txtfiletype_, List1_);
+  setTabOrder(List1_, Cmndcopytofolder_);
+  setTabOrder(Cmndcopytofolder_, List2_);
+  setTabOrder(List2_, Text1_);
+  setTabOrder(Text1_, Text2_);
+  setTabOrder(Text2_, Text3_);
+  TxtFilename_->setFocus();
+
+  connect(List1_, &QListWidget::currentRowChanged, this, [this](int row) {
+    list1_.SetListIndex(row);
+    List1_Click();
+  });
+  connect(List2_, &QListWidget::currentRowChanged, this, [this](int row) { list2_.SetListIndex(row); });
+  connect(List1_, &QListWidget::itemDoubleClicked, this, [this] { Cmndcopytofolder_Click(); });
+  connect(Cmndcopytofolder_, &QPushButton::clicked, this, [this] { Cmndcopytofolder_Click(); });
+
+  client->setFixedSize(TwipsToPixels(kClientWidth, dx), TwipsToPixels(kClientHeight, dy));
+  setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+}
+
+void VornikMain::Form_Load() {
+  // The program's own folder becomes the current one; where that fails the
+  // program goes on in the folder it was started from.
+  QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+  QScreen* screen = this->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->geometry();
+  const QSize outer = frameGeometry().size();
+  const int top = area.top() + area.height() / 2 - outer.height() / 2;
+  const int left = area.left() + area.width() / 2 - outer.width() / 2;
+  move(left, top);
+}
+
+void VornikMain::mnuFileItem_Click(int16_t Index) {
+  if (Index == 1) {
+    std::optional<QString> chosen = dialogs_->ChooseImage(this);
+    if (!chosen) return;  // cancelled: nothing changes
+    OpenImagePath(*chosen);
+  } else if (Index == 4) {
+    close();
+    QCoreApplication::quit();
+  }
+}
+
+void VornikMain::OpenImagePath(const QString& path) {
+  st_.Filename = QFile::encodeName(path).toStdString();
+  OpenFile(st_.Filename);
+  TxtFilename_->setText(QFile::decodeName(QByteArray::fromStdString(st_.Filename)));
+  TxtFilename_->setCursorPosition(0);
+
+  // A name without any folder part is no file that could have been chosen.
+  size_t separator = st_.Filename.rfind('/');
+#ifdef _WIN32
+  const size_t backslash = st_.Filename.rfind('\\');
+  if (backslash != std::string::npos && (separator == std::string::npos || backslash > separator))
+    separator = backslash;
+#endif
+  if (separator == std::string::npos) return;
+
+  st_.openflag = 1;
+  list1_.Clear();
+  RefreshLists();
+  // Damaged images end here quietly; refusals have shown their message.
+  ReadOpenedImage(st_, *this);
+  RefreshLists();
+}
+
+void VornikMain::OpenFile(const std::string& FileName) { vornik::OpenFile(st_, *this, FileName); }
+
+void VornikMain::List1_Click() {
+  const int index = list1_.ListIndex();
+  if (index < 0 || index >= list1_.ListCount()) return;
+  Text1_->setText(QString::fromLatin1(ShownName(list1_.List(index))));
+}
+
+void VornikMain::Cmndcopytofolder_Click() {
+  if (st_.openflag == 0) return;
+  const int index = list1_.ListIndex();
+  if (index < 0) return;
+  st_.secnum = list1_.ItemData(index);
+  if (st_.secnum < st_.dirstartsec || st_.secnum > st_.direndsec) return;
+  if (!CopyOutFile(st_, *this)) return;  // it has said why
+
+  std::optional<QString> chosen =
+      dialogs_->ChooseCopyTarget(this, QString::fromStdString(SafeHostName(st_.Copyfilename)));
+  if (!chosen) return;  // cancelled: nothing is written
+  // The copy goes into the folder the dialog was confirmed in, under its
+  // DOS name; if that folder cannot be entered nothing is written at all.
+  if (!QDir::setCurrent(QFileInfo(*chosen).absolutePath())) return;
+  st_.Filename = st_.Copyfilename;
+  SaveAsFile(st_.Filename);
+}
+
+void VornikMain::SaveAsFile(const std::string& FileName) { vornik::SaveAsFile(st_, *this, FileName); }
+
+QLineEdit* VornikMain::Box(TextBox box) const {
+  switch (box) {
+    case TextBox::Txtfiletype: return Txtfiletype_;
+    case TextBox::Text2: return Text2_;
+    case TextBox::Text3: return Text3_;
+  }
+  return Text3_;
+}
+
+void VornikMain::SetBoxText(TextBox box, const std::string& text) {
+  QLineEdit* edit = Box(box);
+  edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  edit->setCursorPosition(0);
+}
+
+void VornikMain::SetBoxBackColor(TextBox box, int32_t colour) { SetBackground(Box(box), ToQColor(colour)); }
+
+void VornikMain::SetBoxForeColor(TextBox box, int32_t colour) {
+  QLineEdit* edit = Box(box);
+  QPalette pal = edit->palette();
+  pal.setColor(QPalette::Text, ToQColor(colour));
+  edit->setPalette(pal);
+}
+
+MsgAnswer VornikMain::MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                             const std::string& title) {
+  QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return dialogs_->Message(this, shown, icon, buttons, QString::fromLatin1(title));
+}
+
+void VornikMain::RefreshLists() {
+  auto show = [](QListWidget* widget, const SortedList& model) {
+    const QSignalBlocker blocker(widget);
+    widget->clear();
+    for (int i = 0; i < model.ListCount(); ++i) {
+      const std::string& text = model.List(i);
+      auto* item = new QListWidgetItem(
+          QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), widget);
+      item->setData(Qt::UserRole, model.ItemData(i));
+    }
+    widget->setCurrentRow(model.ListIndex());
+  };
+  show(List1_, list1_);
+  show(List2_, list2_);
+}
+
+void VornikMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile())
+    event->acceptProposedAction();
+}
+
+void VornikMain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  // Open once the drop has finished, so that a message box does not run
+  // inside the drag.
+  const QString path = urls.front().toLocalFile();
+  QTimer::singleShot(0, this, [this, path] { OpenImagePath(path); });
+}
+
+}  // namespace vornik::ui

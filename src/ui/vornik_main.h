@@ -1,0 +1,103 @@
+// The program's one window: the image's format, path and summary boxes, the
+// sorted file list, the copy frame and the File menu. It owns the disk
+// state and is the window the core draws on; its commands are thin and
+// leave the work to the core.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QColor>
+#include <QMainWindow>
+
+#include "state/disk_state.h"
+#include "state/sorted_list.h"
+#include "state/window_port.h"
+#include "ui/dialogs.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace vornik::ui {
+
+// Colour values of the core (red in the low byte) to and from Qt colours.
+QColor ToQColor(int32_t colour);
+int32_t FromQColor(const QColor& colour);
+
+// Pixels for a distance in twips (1/1440 inch) at `dpi` dots per inch.
+int TwipsToPixels(int twips, double dpi);
+
+class VornikMain : public QMainWindow, public WindowPort {
+  Q_OBJECT
+
+ public:
+  // Takes the dialogs the commands use (Qt's own when none are given) and
+  // runs Form_Load, so the window is ready to be shown.
+  explicit VornikMain(std::unique_ptr<Dialogs> dialogs = nullptr, QWidget* parent = nullptr);
+  ~VornikMain() override;
+
+  // Event handlers and the two public operations, under the names the
+  // rest of the program knows them by.
+  void Form_Load();
+  void mnuFileItem_Click(int16_t Index);  // 1 Open, 4 Exit
+  void List1_Click();
+  void Cmndcopytofolder_Click();
+  void OpenFile(const std::string& FileName);
+  void SaveAsFile(const std::string& FileName);
+
+  // The Open command from the point where the dialog has given a path;
+  // dropping a file on the window comes here too.
+  void OpenImagePath(const QString& path);
+
+  // What the core draws on.
+  void SetBoxText(TextBox box, const std::string& text) override;
+  void SetBoxBackColor(TextBox box, int32_t colour) override;
+  void SetBoxForeColor(TextBox box, int32_t colour) override;
+  SortedList& List1() override { return list1_; }
+  SortedList& List2() override { return list2_; }
+  MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                   const std::string& title) override;
+
+  DiskState& State() { return st_; }
+  QLineEdit* Box(TextBox box) const;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenu();
+  // Shows the two list models in their list boxes again.
+  void RefreshLists();
+
+  DiskState st_;
+  SortedList list1_;
+  SortedList list2_;
+  std::unique_ptr<Dialogs> dialogs_;
+
+  QLabel* Label7_ = nullptr;
+  QLineEdit* Txtfiletype_ = nullptr;
+  QLineEdit* TxtFilename_ = nullptr;
+  QLineEdit* Text2_ = nullptr;
+  QLineEdit* Text3_ = nullptr;
+  QWidget* Frame3_ = nullptr;
+  QListWidget* List1_ = nullptr;
+  QListWidget* List2_ = nullptr;
+  QWidget* Frame1_ = nullptr;
+  QLineEdit* Text1_ = nullptr;
+  QPushButton* Cmndcopytofolder_ = nullptr;
+};
+
+// The caption and the program's title.
+extern const char* const kWindowCaption;
+extern const char* const kApplicationTitle;
+
+// Application-wide settings shared by the program and its tests: the
+// program's name and the stand-in for "Courier New" where it is missing.
+void PrepareApplication();
+
+}  // namespace vornik::ui
