@@ -1,5 +1,6 @@
 #include "extract/copy_out_file.h"
 
+#include <cstring>
 #include <limits>
 
 #include "image/find_sector.h"
@@ -152,7 +153,11 @@ void CopySectors(DiskState& st, WindowPort& win, int w, int16_t n) {
       // The locate checked that all 256 bytes lie in the image.
       const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa);
       uint8_t* to = st.copybuf.data() + at;
-      for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
+      if (st.secstep == 1) {
+        std::memcpy(to, from, kSectorBytes);
+      } else {
+        for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
+      }
       st.fpa += double(kSectorBytes) * st.secstep;
       st.fpb = double(at + kSectorBytes);
       if (++count == n) return;

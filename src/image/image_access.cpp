@@ -7,17 +7,9 @@
 
 namespace vornik {
 
-uint8_t ImageByte(const DiskState& st, int64_t i) {
-  if (i < 0 || i > st.fileend || i >= static_cast<int64_t>(st.diskbuf.size())) {
-    throw DiskError("read at offset " + std::to_string(i) + " outside the image of " + std::to_string(st.fileend) +
-                    " bytes");
-  }
-  return st.diskbuf[static_cast<size_t>(i)];
-}
-
-std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i) {
-  if (i < 0 || i > st.fileend || i >= static_cast<int64_t>(st.diskbuf.size())) return std::nullopt;
-  return st.diskbuf[static_cast<size_t>(i)];
+void ThrowOutside(const DiskState& st, int64_t i) {
+  throw DiskError("read at offset " + std::to_string(i) + " outside the image of " + std::to_string(st.fileend) +
+                  " bytes");
 }
 
 uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsIndex(st.fpa) + int64_t{st.secstep} * k); }

@@ -10,10 +10,21 @@
 
 namespace vornik {
 
+[[noreturn]] void ThrowOutside(const DiskState& st, int64_t i);
+
+inline bool InImage(const DiskState& st, int64_t i) {
+  return i >= 0 && i <= st.fileend && i < static_cast<int64_t>(st.diskbuf.size());
+}
 // Byte i of diskbuf; throws DiskError when i lies outside 0..fileend.
-uint8_t ImageByte(const DiskState& st, int64_t i);
+inline uint8_t ImageByte(const DiskState& st, int64_t i) {
+  if (!InImage(st, i)) ThrowOutside(st, i);
+  return st.diskbuf[static_cast<size_t>(i)];
+}
 // Byte i of diskbuf, or nothing when i lies outside 0..fileend.
-std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i);
+inline std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i) {
+  if (!InImage(st, i)) return std::nullopt;
+  return st.diskbuf[static_cast<size_t>(i)];
+}
 // Byte k (0..255) of the sector last located: diskbuf[fpa + secstep * k].
 // Throws DiskError when that lies outside the image.
 uint8_t SectorByte(const DiskState& st, int k);

@@ -23,13 +23,13 @@ void FindSectorJv3(DiskState& st, WindowPort& win) {
       win.MsgBox(kMsgNotFound, MsgIcon::None, MsgButtons::Ok, "Error");
       return;
     }
-    const auto track = TryImageByte(st, p);
-    const auto sector = TryImageByte(st, p + 1);
-    const auto flags = TryImageByte(st, p + 2);
     bool match = false;
-    if (track && sector && flags && *track == st.TrkToFind && *sector == st.SecToFind) {
-      st.datamarkjv = *flags & kJv3FlagDirMark;
-      match = (*flags & kJv3FlagSide1) == st.SideToFind * 16;
+    if (InImage(st, p + 2)) {  // the whole entry lies in the image
+      const uint8_t* entry = st.diskbuf.data() + p;
+      if (entry[0] == st.TrkToFind && entry[1] == st.SecToFind) {
+        st.datamarkjv = entry[2] & kJv3FlagDirMark;
+        match = (entry[2] & kJv3FlagSide1) == st.SideToFind * 16;
+      }
     }
     if (match) {
       st.fpa = double(kJv3DataStart + int64_t{kSectorBytes} * n);
