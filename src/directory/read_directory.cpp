@@ -49,11 +49,7 @@ void SetTrackLayout(DiskState& st) {
   if (st.dmkflag == 1 && kDmkHeaderSize < st.fileend) {
     uint16_t raw[kDmkPointers] = {};
     const int count = ReadDmkPointers(st, kDmkHeaderSize, raw);
-    for (int k = 0; k < kDmkPointers; ++k) {
-      st.idamtab[k] = static_cast<int16_t>(raw[k] & kDmkPointerOffset);
-      if (st.idamtab[k] == 0) break;
-    }
-    st.spt = static_cast<int16_t>(count);
+    StoreReferenceTable(st, raw, count);
   }
 }
 

@@ -21,6 +21,14 @@ int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointe
   return count;
 }
 
+void StoreReferenceTable(DiskState& st, const uint16_t raw[kDmkPointers], int count) {
+  for (int i = 0; i < kDmkPointers; ++i) {
+    st.idamtab[i] = static_cast<int16_t>(raw[i] & kDmkPointerOffset);
+    if (st.idamtab[i] == 0) break;
+  }
+  st.spt = static_cast<int16_t>(count);
+}
+
 // A single-density sector on a record written with every byte twice shows
 // its ID mark twice; only images that say they store single density once
 // (header flags 0x40/0x80) are exempt.
@@ -141,11 +149,7 @@ static void SetDmkSides(DiskState& st, const uint16_t raw0[kDmkPointers]) {
 void SetDmkGeometry(DiskState& st) {
   uint16_t raw0[kDmkPointers] = {};
   const int count = ReadDmkPointers(st, kDmkHeaderSize, raw0);
-  for (int i = 0; i < kDmkPointers; ++i) {
-    st.idamtab[i] = static_cast<int16_t>(raw0[i] & kDmkPointerOffset);
-    if (st.idamtab[i] == 0) break;
-  }
-  st.spt = static_cast<int16_t>(count);
+  StoreReferenceTable(st, raw0, count);
   SetDmkSides(st, raw0);
   st.tracks = static_cast<int16_t>(std::nearbyint(double(st.fileend) / (double(st.sides) * st.trkindex)));
   for (int t = 0; t < st.tracks; ++t) {
@@ -171,11 +175,7 @@ void ScanDmkDirectory(DiskState& st) {
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
     uint16_t raw[kDmkPointers] = {};
     const int count = ReadDmkPointers(st, record, raw);
-    for (int i = 0; i < kDmkPointers; ++i) {
-      st.idamtab[i] = static_cast<int16_t>(raw[i] & kDmkPointerOffset);
-      if (st.idamtab[i] == 0) break;
-    }
-    st.spt = static_cast<int16_t>(count);
+    StoreReferenceTable(st, raw, count);
     if (k % st.sides == 0) {
       CheckTrackIndex(k / st.sides, "trkspt");
       st.trkspt[k / st.sides] = static_cast<int16_t>(count);

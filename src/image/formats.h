@@ -34,6 +34,8 @@ struct DmkId {
 // into `raw`; returns the number of non-zero entries. Throws on a read
 // outside the image.
 int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[31]);
+// Keeps a record's pointers (bit 15 cleared) in idamtab and their count in spt.
+void StoreReferenceTable(DiskState& st, const uint16_t raw[31], int count);
 DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer);
 // Forward search for the data mark after an ID field: the offset of the
 // first FB/FA/F8 from the end of the ID field up to mark + distance + 2, or
