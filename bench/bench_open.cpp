@@ -1,0 +1,248 @@
+// How fast an image opens and a file copies out, each beside the time to
+// read the same bytes from a warm page cache (the physical floor), and how
+// many images a second `vornik-cli list --json` gets through.
+//   vornik_bench [--benchmark_filter=...]
+// The counter x_read is the benchmark's time per iteration divided by the
+// time to read the same bytes.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "extract/copy_out_file.h"
+#include "image/open_image.h"
+#include "state/disk_state.h"
+#include "support/fake_window.h"
+#include "support/image_builder.h"
+
+namespace fs = std::filesystem;
+namespace t = vornik::testing;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+fs::path ScratchDir() {
+  static const fs::path dir = [] {
+    fs::path d = fs::temp_directory_path() / ("vornik-bench-" + std::to_string(::getpid()));
+    fs::create_directories(d);
+    return d;
+  }();
+  return dir;
+}
+
+void WriteBytes(const fs::path& p, const t::Bytes& b) {
+  std::ofstream out(p, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+}
+
+// open + read of the whole file into a fresh buffer: the floor of any open.
+size_t ReadWhole(const std::string& path, std::vector<uint8_t>& buf) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return 0;
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  buf.assign(size_t(size) + 1, 0);
+  size_t done = 0;
+  while (done < size_t(size)) {
+    const ssize_t n = ::pread(fd, buf.data() + done, size_t(size) - done, off_t(done));
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+  ::close(fd);
+  return done;
+}
+
+// Seconds per read of `path`, warm, averaged over a fixed time.
+double FloorSeconds(const std::string& path) {
+  std::vector<uint8_t> buf;
+  for (int i = 0; i < 20; ++i) ReadWhole(path, buf);  // warm the cache
+  int n = 0;
+  const auto start = Clock::now();
+  do {
+    for (int i = 0; i < 50; ++i, ++n) benchmark::DoNotOptimize(ReadWhole(path, buf));
+  } while (Clock::now() - start < std::chrono::milliseconds(300));
+  return std::chrono::duration<double>(Clock::now() - start).count() / n;
+}
+
+// The 80-track double-sided double-density DMK: 16 + 160 x 6400 bytes.
+t::Bytes BigDmk() {
+  t::Layout l;
+  l.tracks = 80;
+  l.sides = 2;
+  l.normal = {18, true, false};
+  t::Disk d = t::MakeDisk(l);
+  for (int s = 0; s < d.LogicalCount(); ++s) t::FillPattern(d, s);
+  const int dir = d.TrackStart(17);
+  t::MarkDirectory(d, dir, 18);
+  std::vector<t::Entry> files;
+  for (int i = 0; i < 40; ++i)
+    files.push_back({0x10, "FILE" + std::to_string(i), "DAT", 12, {t::Slot(20 + i, 0, 2)}});
+  // 180 sectors: 30 granules of 6 sectors from track 60 on.
+  files.push_back({0x10, "BIG", "DAT", 180, {t::Slot(60, 0, 30)}});
+  t::PutEntries(d, dir, files);
+  return t::ToDmk(d);
+}
+
+const fs::path& BigDmkPath() {
+  static const fs::path p = [] {
+    fs::path path = ScratchDir() / "big-80ds.dmk";
+    WriteBytes(path, BigDmk());
+    return path;
+  }();
+  return p;
+}
+
+std::string Sample(const char* name) { return (fs::path(VORNIK_SAMPLES) / name).string(); }
+
+// OpenImage = OpenFile (read the file) + identify + geometry + directory
+// scan + list, exactly what the Open command runs.
+void BM_OpenList(benchmark::State& state, std::string path) {
+  if (!fs::exists(path)) {
+    state.SkipWithError(("missing " + path).c_str());
+    return;
+  }
+  const double floor = FloorSeconds(path);
+  int listed = 0;
+  int64_t n = 0;
+  const auto start = Clock::now();
+  for (auto _ : state) {
+    vornik::DiskState st;
+    t::FakeWindow win;
+    const auto out = vornik::OpenImage(st, win, path);
+    if (out.kind != vornik::OpenKind::kListed) {
+      state.SkipWithError("image not listed");
+      break;
+    }
+    listed = win.list1.ListCount();
+    ++n;
+  }
+  const double per = std::chrono::duration<double>(Clock::now() - start).count() / double(std::max<int64_t>(n, 1));
+  state.counters["files"] = listed;
+  state.counters["read_us"] = floor * 1e6;
+  state.counters["x_read"] = per / floor;
+  state.SetBytesProcessed(n * int64_t(fs::file_size(path)));
+}
+
+// CopyOutFile of the 180-sector file of the big DMK, beside reading its
+// 46,080 bytes from a warm file.
+void BM_CopyOut180Sectors(benchmark::State& state) {
+  vornik::DiskState st;
+  t::FakeWindow win;
+  vornik::OpenImage(st, win, BigDmkPath().string());
+  int index = -1;
+  for (int i = 0; i < win.list1.ListCount(); ++i)
+    if (win.list1.List(i) == "BIG      DAT") index = i;
+  if (index < 0) {
+    state.SkipWithError("BIG/DAT not listed");
+    return;
+  }
+  const fs::path same = ScratchDir() / "file-180.bin";
+  WriteBytes(same, t::Bytes(180 * 256, 0x5A));
+  const double floor = FloorSeconds(same.string());
+  int64_t n = 0;
+  const auto start = Clock::now();
+  for (auto _ : state) {
+    win.list1.SetListIndex(index);
+    st.secnum = win.list1.ItemData(index);
+    if (!vornik::CopyOutFile(st, win) || st.fpb != 180 * 256) {
+      state.SkipWithError("copy failed");
+      break;
+    }
+    ++n;
+  }
+  const double per = std::chrono::duration<double>(Clock::now() - start).count() / double(std::max<int64_t>(n, 1));
+  state.counters["read_us"] = floor * 1e6;
+  state.counters["x_read"] = per / floor;
+  state.SetBytesProcessed(n * 180 * 256);
+}
+
+// The real images, repeated to 1,000 paths.
+std::vector<std::string> BatchPaths() {
+  std::vector<std::string> images;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(VORNIK_REAL_IMAGES, ec)) {
+    std::string ext = e.path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+    if (e.is_regular_file() && (ext == ".dsk" || ext == ".dmk" || ext == ".jv3")) images.push_back(e.path().string());
+  }
+  std::sort(images.begin(), images.end());
+  std::vector<std::string> paths;
+  for (size_t i = 0; !images.empty() && paths.size() < 1000; ++i) paths.push_back(images[i % images.size()]);
+  return paths;
+}
+
+std::string Quote(const std::string& s) {
+  std::string q(1, '\'');
+  for (char c : s) {
+    if (c == '\'') {
+      q.append("'\\''");
+    } else {
+      q.push_back(c);
+    }
+  }
+  q.push_back('\'');
+  return q;
+}
+
+// vornik-cli list --json over 1,000 paths in one process, beside reading
+// the same 1,000 files into memory in one process.
+void BM_CliListJson1000(benchmark::State& state) {
+  const std::string cli = VORNIK_CLI;
+  const std::vector<std::string> paths = BatchPaths();
+  if (cli.empty() || !fs::exists(cli) || paths.empty()) {
+    state.SkipWithError("vornik-cli or the real images are absent");
+    return;
+  }
+  std::string command = Quote(cli);
+  command.append(" list --json");
+  for (const std::string& p : paths) {
+    command.push_back(' ');
+    command.append(Quote(p));
+  }
+  command.append(" >/dev/null 2>&1");
+
+  std::vector<uint8_t> buf;
+  for (const std::string& p : paths) ReadWhole(p, buf);  // warm
+  const auto r0 = Clock::now();
+  for (int k = 0; k < 5; ++k)
+    for (const std::string& p : paths) benchmark::DoNotOptimize(ReadWhole(p, buf));
+  const double floor = std::chrono::duration<double>(Clock::now() - r0).count() / 5;
+
+  int64_t n = 0;
+  const auto start = Clock::now();
+  for (auto _ : state) {
+    const int rc = std::system(command.c_str());
+    benchmark::DoNotOptimize(rc);
+    ++n;
+  }
+  const double per = std::chrono::duration<double>(Clock::now() - start).count() / double(std::max<int64_t>(n, 1));
+  state.counters["images_per_s"] = double(paths.size()) / per;
+  state.counters["read_ms"] = floor * 1e3;
+  state.counters["x_read"] = per / floor;
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_OpenList, JV1_newdos80_sample, Sample("newdos80-jv1.dsk"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_OpenList, JV3_double_sided_sample, Sample("double-sided.jv3"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_OpenList, DMK_double_density_sample, Sample("double-density.dmk"))
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_OpenList, DMK_80_track_double_sided, BigDmkPath().string())->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CopyOut180Sectors)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CliListJson1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(ScratchDir(), ec);
+  return 0;
+}
