@@ -22,7 +22,11 @@ const char* const kMsgOpenFailed = "Error encountered while trying to open file,
 const char* const kTitleError = "Error";
 const char* const kTitleOpenFailed = "Text Editor";
 
-std::string NumText(long value) { return (value >= 0 ? " " : "") + std::to_string(value); }
+std::string NumText(long value) {
+  std::string text = value >= 0 ? " " : "";
+  text += std::to_string(value);
+  return text;
+}
 
 bool OpenFile(DiskState& st, WindowPort& win, const std::string& FileName) {
   st.channel1.Close();
