@@ -10,10 +10,12 @@
 
 namespace vornik {
 
-int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointers]) {
+int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointers], bool strict) {
   int count = 0;
   for (int i = 0; i < kDmkPointers; ++i) {
-    const uint16_t v = static_cast<uint16_t>(ImageByte(st, record + 2 * i) | (ImageByte(st, record + 2 * i + 1) << 8));
+    const int64_t at = record + 2 * i;
+    if (!strict && !InImage(st, at + 1)) break;  // a table reaching past the image ends there
+    const uint16_t v = static_cast<uint16_t>(ImageByte(st, at) | (ImageByte(st, at + 1) << 8));
     raw[i] = v;
     if ((v & kDmkPointerOffset) == 0) break;
     ++count;
@@ -62,15 +64,7 @@ void FindSectorDmk(DiskState& st) {
   const int64_t record = kDmkHeaderSize + (int64_t{st.TrkToFind} * st.sides + st.SideToFind) * st.trkindex;
   st.fpa = double(record);
   uint16_t raw[kDmkPointers] = {};
-  int count = 0;
-  for (int i = 0; i < kDmkPointers; ++i) {  // a table reaching past the image ends there
-    const auto lo = TryImageByte(st, record + 2 * i);
-    const auto hi = TryImageByte(st, record + 2 * i + 1);
-    if (!lo || !hi) break;
-    raw[i] = static_cast<uint16_t>(*lo | (*hi << 8));
-    if ((raw[i] & kDmkPointerOffset) == 0) break;
-    ++count;
-  }
+  const int count = record < 0 ? 0 : ReadDmkPointers(st, record, raw, false);
   bool found = false;
   DmkId id;
   for (int g = 0; g < count && !found; ++g) {

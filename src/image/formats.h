@@ -31,9 +31,9 @@ struct DmkId {
   int step = 1;      // 2: single density stored with every byte twice
 };
 // Reads a record's pointer table (up to 31 entries, the first zero ends it)
-// into `raw`; returns the number of non-zero entries. Throws on a read
-// outside the image.
-int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[31]);
+// into `raw`; returns the number of non-zero entries. A read outside the
+// image throws when `strict`, else ends the table.
+int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[31], bool strict = true);
 // Keeps a record's pointers (bit 15 cleared) in idamtab and their count in spt.
 void StoreReferenceTable(DiskState& st, const uint16_t raw[31], int count);
 DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer);
