@@ -19,8 +19,8 @@
 #include "extract/copy_out_file.h"
 #include "image/open_image.h"
 #include "state/disk_state.h"
-#include "support/fake_window.h"
-#include "support/image_builder.h"
+#include "fake_window.h"
+#include "image_builder.h"
 
 namespace fs = std::filesystem;
 namespace t = vornik::testing;

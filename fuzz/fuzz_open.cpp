@@ -8,7 +8,7 @@
 #include "extract/copy_out_file.h"
 #include "image/open_image.h"
 #include "state/disk_state.h"
-#include "support/fake_window.h"
+#include "fake_window.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vornik::DiskState st;

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "support/image_builder.h"
+#include "image_builder.h"
 
 using namespace vornik::testing;
 

@@ -1,10 +1,15 @@
-// Assembling a listed file: names, extents, sector counts, granule sizes,
-// Newdos/80 allocation units, and entries or sectors that cannot be read.
+// Assembling a listed file (names, extents, sector counts, granule sizes,
+// Newdos/80 allocation units, entries or sectors that cannot be read) and
+// writing a copy out (safe host names, the atomic replace).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <functional>
 
-#include "support/core_harness.h"
+#include "extract/safe_name.h"
+#include "extract/write_copy.h"
+#include "support.h"
 
 namespace vornik::testing {
 namespace {
@@ -13,22 +18,6 @@ Entry File(uint16_t n, std::vector<std::pair<uint8_t, uint8_t>> slots, bool term
   Entry e{0x10, "FILE", "DAT", n, std::move(slots)};
   e.terminate = terminate;
   return e;
-}
-
-Layout Uniform(int tracks, int sides, int sectors, bool dd, int base = 0) {
-  Layout l;
-  l.tracks = tracks;
-  l.sides = sides;
-  l.normal = {sectors, dd, false};
-  l.first_sector = base;
-  return l;
-}
-
-// A disk of `l` with its directory on the whole of track `dir_track` side 0.
-Disk WithEntries(const Layout& l, const std::vector<Entry>& entries, int dir_track = 17) {
-  Disk d = MakeDisk(l);
-  Populate(d, d.TrackStart(dir_track), int(d.At(dir_track, 0).sectors.size()), entries);
-  return d;
 }
 
 struct CopyCase {
@@ -45,10 +34,6 @@ Bytes AsDmk(const Disk& d) { return ToDmk(d); }
 
 auto Logical(std::vector<int> l) {
   return [l](Disk& d) { return SectorsOf(d, l); };
-}
-std::vector<int> Cat(std::vector<int> a, const std::vector<int>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 Disk Jv1Newdos(const Entry& e, int spl) {
@@ -275,6 +260,52 @@ TEST_P(CopyFails, ShowsOneMessageAndReturnsFalse) {
 
 INSTANTIATE_TEST_SUITE_P(Entries, CopyFails, ::testing::ValuesIn(kBad),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// ---- writing the copy out -----------------------------------------------------
+
+TEST(SafeHostName, NothingCanLeaveTheFolder) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"PROG.CMD", "PROG.CMD"},     {"A/B.TXT", "A_B.TXT"}, {"../../X.", ".._.._X."},
+      {"A\\B.C", "A_B.C"},         {std::string("A\0B.C", 5), "A_B.C"},
+      {"\x01\x1F\x7F.X", "___.X"}, {".", "_"},             {"..", "_."},
+      {"...", "_.."},               {"", "_"},              {"CAF\xC9.TXT", "CAF\xC3\x89.TXT"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(SafeHostName(in), out) << in;
+}
+
+TEST(WriteFileAtomic, ReplacesWholeOrLeavesTheOldStateAndNoTemporaryFile) {
+  TempDir dir;
+  const auto write = [&](const std::string& name, const Bytes& b, std::string* error) {
+    return WriteFileAtomic(dir / name, b.data(), b.size(), error);
+  };
+  std::string error;
+  WriteBytes(dir / "T.BIN", Pattern(1, 5000));
+  ASSERT_TRUE(write("T.BIN", Pattern(2, 300), &error)) << error;
+  EXPECT_EQ(ReadBytes(dir / "T.BIN"), Pattern(2, 300));  // no stale tail
+
+  const Bytes b = Pattern(3, 4096);
+  WriteBytes(dir / "PLAIN", Pattern(4, 10));
+  EXPECT_FALSE(write("PLAIN/UNDER.FILE", b, &error));  // the parent is a file
+  EXPECT_FALSE(error.empty());
+  fs::create_directory(dir.path() / "FOLDER");
+  EXPECT_FALSE(write("FOLDER", b, &error));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "FOLDER"));
+
+  // A write that runs out of room half-way (the file size limit stops root too).
+  WriteBytes(dir / "OLD.DAT", Pattern(5, 100));
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool ok = write("OLD.DAT", b, &error);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(ReadBytes(dir / "OLD.DAT"), Pattern(5, 100));
+  EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"FOLDER", "OLD.DAT", "PLAIN", "T.BIN"}));
+}
 
 }  // namespace
 }  // namespace vornik::testing

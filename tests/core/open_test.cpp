@@ -1,0 +1,446 @@
+// Opening images through the core: built disks of every layout read back
+// whole (geometry, summary, names and every file's bytes), where the scan
+// puts the directory, the Newdos/80 mark, refusals, and files cut short.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "image/find_sector.h"
+#include "image/image_access.h"
+#include "image/read_disk_image.h"
+#include "support.h"
+
+namespace vornik::testing {
+namespace {
+
+enum class Fmt { kJv1, kJv3, kJv3SideMajor, kDmk };
+
+Bytes Serialize(const Disk& d, Fmt f, DmkOptions dmk = {}) {
+  switch (f) {
+    case Fmt::kJv1: return ToJv1(d);
+    case Fmt::kJv3: return ToJv3(d);
+    case Fmt::kJv3SideMajor: return ToJv3(d, {Jv3Order::kSideMajor});
+    case Fmt::kDmk: break;
+  }
+  return ToDmk(d, dmk);
+}
+
+// ---- round trip: built layout -> geometry, summary, names, file bytes ------
+
+struct RoundTrip {
+  const char* label;
+  std::function<Disk()> make;  // ThreeFiles' entries, each 5 sectors from the start of its track
+  Fmt fmt;
+  DmkOptions dmk;
+  const char* summary;
+  int sides, dirstart, dirend;
+};
+void PrintTo(const RoundTrip& c, std::ostream* os) { *os << c.label; }
+
+// ThreeFiles on `l` with the directory on the whole of track 17, side `side`.
+Disk DirOn(Layout l, int side = 0, std::function<void(Disk&)> quirk = {}) {
+  Disk d = MakeDisk(l);
+  const int first = d.TrackStart(17) + side * int(d.At(17, 0).sectors.size());
+  Populate(d, first, int(d.At(17, side).sectors.size()), ThreeFiles());
+  if (quirk) quirk(d);
+  return d;
+}
+Layout Mixed(TrackLayout track0) {
+  Layout l = Uniform(40, 1, 18, true);
+  l.overrides = {{0, track0}};
+  return l;
+}
+Layout DoubledSd() {
+  Layout l = Uniform(40, 1, 10, false);
+  l.normal.doubled = true;
+  return l;
+}
+Disk Jv1Disk(int tracks) { return Jv1With(ThreeFiles(), tracks); }
+
+const char kSd40[] = " 40 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5";
+const char kDd40[] = " 40 Track   D/Density  S/Sided  Sec/Cyl. = 18 ( 18 * 1)   Spg = 6";
+const char kDs40[] = " 40 Track   D/Density  D/Sided  Sec/Cyl. = 36 ( 18 * 2)   Spg = 6";
+
+const RoundTrip kRoundTrips[] = {
+    {"jv1", [] { return Jv1Disk(40); }, Fmt::kJv1, {}, kSd40, 1, 170, 179},
+    {"jv1_80_tracks", [] { return Jv1Disk(80); }, Fmt::kJv1, {},
+     " 80 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5", 1, 170, 179},
+    {"jv1_39_tracks_counts_40", [] { return Jv1Disk(39); }, Fmt::kJv1, {}, kSd40, 1, 170, 179},
+    {"jv1_41_tracks", [] { return Jv1Disk(41); }, Fmt::kJv1, {},
+     " 41 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5", 1, 170, 179},
+    {"jv3_ss_sd", [] { return DirOn(Uniform(40, 1, 10, false)); }, Fmt::kJv3, {}, kSd40, 1, 170, 179},
+    {"jv3_ds_dd", [] { return DirOn(Uniform(40, 2, 18, true)); }, Fmt::kJv3, {}, kDs40, 2, 612, 629},
+    {"jv3_ds_dd_directory_on_side_1", [] { return DirOn(Uniform(40, 2, 18, true), 1); }, Fmt::kJv3, {}, kDs40, 2, 630,
+     647},
+    {"jv3_side_0_stored_first", [] { return DirOn(Uniform(40, 2, 18, true)); }, Fmt::kJv3SideMajor, {},
+     " 40 Track   D/Density  D/Sided  Sec/Cyl. = 36 ( 18 * 2)   Spg = 6", 2, 306, 323},
+    {"jv3_mixed", [] { return DirOn(Mixed({10, false, false})); }, Fmt::kJv3, {},
+     " 40 Track   Dual/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5", 1, 298, 315},
+    {"jv3_numbered_from_1", [] { return DirOn(Uniform(40, 1, 10, false, 1)); }, Fmt::kJv3, {}, kSd40, 1, 170, 179},
+    {"dmk_ss_dd", [] { return DirOn(Uniform(40, 1, 18, true)); }, Fmt::kDmk, {}, kDd40, 1, 306, 323},
+    {"dmk_ss_sd_3264", [] { return DirOn(Uniform(35, 1, 10, false)); }, Fmt::kDmk, {},
+     " 35 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5", 1, 170, 179},
+    {"dmk_ds_dd", [] { return DirOn(Uniform(40, 2, 18, true)); }, Fmt::kDmk, {}, kDs40, 2, 612, 629},
+    {"dmk_ds_dd_directory_on_side_1", [] { return DirOn(Uniform(40, 2, 18, true), 1); }, Fmt::kDmk, {}, kDs40, 2, 630,
+     647},
+    {"dmk_numbered_from_1", [] { return DirOn(Uniform(40, 1, 18, true, 1)); }, Fmt::kDmk, {}, kDd40, 1, 306, 323},
+    {"dmk_doubled_single_density", [] { return DirOn(DoubledSd()); }, Fmt::kDmk, {},
+     " 40 Track   D/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 6", 1, 170, 179},
+    {"dmk_track0_doubled_sd", [] { return DirOn(Mixed({10, false, true})); }, Fmt::kDmk, {},
+     " 40 Track   D/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 6", 1, 298, 315},
+    {"dmk_track0_five_sd", [] { return DirOn(Mixed({5, false, false})); }, Fmt::kDmk, {},
+     " 40 Track   D/Density  S/Sided  Sec/Cyl. = 5 ( 5 * 1)   Spg = 6", 1, 293, 310},
+    // Track lengths other writers use: double-density class from 0x1800 on.
+    {"dmk_length_18EA", [] { return DirOn(Uniform(40, 1, 18, true)); }, Fmt::kDmk, {0x18EA}, kDd40, 1, 306, 323},
+    {"dmk_length_0D00", [] { return DirOn(Uniform(40, 1, 10, false)); }, Fmt::kDmk, {0x0D00}, kSd40, 1, 170, 179},
+    {"dmk_directory_short_gap",
+     [] { return DirOn(Uniform(40, 1, 18, true), 0, [](Disk& d) { for (Sector& s : d.At(17, 0).sectors) s.mark_distance = 33; }); },
+     Fmt::kDmk, {}, kDd40, 1, 306, 323},
+    {"dmk_directory_ids_elsewhere",
+     [] { return DirOn(Uniform(40, 1, 18, true), 0, [](Disk& d) { d.At(17, 0).first_id = 360; d.At(17, 0).gap = 20; }); },
+     Fmt::kDmk, {}, kDd40, 1, 306, 323},
+    // Track 0's ID offsets land in data bytes of 1 on tracks 1..9: the
+    // header, not those bytes, tells the sides.
+    {"dmk_side_bytes_misleading",
+     [] {
+       return DirOn(Uniform(40, 1, 18, true), 0, [](Disk& d) {
+         d.At(0, 0).first_id = 300;
+         for (int t = 1; t <= 9; ++t)
+           for (Sector& s : d.At(t, 0).sectors) s.data.fill(0x01);
+       });
+     },
+     Fmt::kDmk, {}, kDd40, 1, 306, 323},
+};
+
+class RoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(RoundTripTest, ReadsBackWhatWasBuilt) {
+  const RoundTrip& c = GetParam();
+  Disk d = c.make();
+  const Bytes bytes = Serialize(d, c.fmt, c.dmk);
+  auto o = OpenBytes(bytes);
+  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
+  EXPECT_TRUE(o->win.messages.empty());
+  const char* format = c.fmt == Fmt::kJv1 ? "JV1" : c.fmt == Fmt::kDmk ? "DMK" : "JV3";
+  EXPECT_EQ(o->win.Get(TextBox::Txtfiletype).text, format);
+  EXPECT_EQ(o->win.Get(TextBox::Txtfiletype).back,
+            c.fmt == Fmt::kJv1 ? -1 : c.fmt == Fmt::kDmk ? kColourRed : kColourGreen);
+  EXPECT_EQ(o->win.Get(TextBox::Text3).text, c.summary);
+  EXPECT_EQ(o->win.Get(TextBox::Text2).text, "");
+  EXPECT_EQ(o->st.sides, c.sides);
+  EXPECT_EQ(o->st.dirstartsec, c.dirstart);
+  EXPECT_EQ(o->st.direndsec, c.dirend);
+  EXPECT_EQ(o->st.diskbuf.size(), bytes.size() + 1);
+  EXPECT_EQ(o->st.diskbuf.back(), 0);
+  ASSERT_EQ(o->Items(), (std::vector<std::string>{"HELLO    BAS", "HELLO    CMD", "README   TXT"}));
+  const std::pair<const char*, int> files[] = {{"README", 5}, {"BAS", 6}, {"CMD", 7}};
+  for (const auto& [name, track] : files) {
+    const bool readme = std::string(name) == "README";
+    ASSERT_TRUE(o->Copy(readme ? "README" : "HELLO", readme ? "TXT" : name)) << name;
+    EXPECT_EQ(o->Copied(), SectorsOf(d, Range(d.TrackStart(track), d.TrackStart(track) + 4))) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, RoundTripTest, ::testing::ValuesIn(kRoundTrips),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// ---- where the scan puts the directory -----------------------------------
+
+struct RangeCase {
+  const char* label;
+  Fmt fmt;
+  Layout layout;
+  std::vector<int> marked, entry_sectors;  // logical sectors; one entry in slot 0 of each
+  int dirstart, dirend;
+  std::set<std::pair<int, int>> listed;
+};
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.label; }
+
+const RangeCase kRanges[] = {
+    // Both sides of track 17 marked (612..629 side 0, 630.. side 1): all count.
+    {"jv3_both_sides", Fmt::kJv3, Uniform(40, 2, 18, true), Cat(Range(612, 629), Range(630, 633)),
+     {614, 629, 631, 633}, 612, 633, {{614, 0}, {629, 0}, {631, 0}, {633, 0}}},
+    {"dmk_both_sides", Fmt::kDmk, Uniform(40, 2, 18, true), Cat(Range(612, 629), Range(630, 633)),
+     {614, 629, 631, 633}, 612, 633, {{614, 0}, {629, 0}, {631, 0}, {633, 0}}},
+    // The third sector read carries an ordinary mark: the walk stops there.
+    {"dmk_stops_early", Fmt::kDmk, Uniform(40, 1, 18, true), Cat(Range(306, 308), Range(310, 323)), {308, 310}, 306,
+     322, {{308, 0}}},
+    // A directory running over a track boundary starts at its lowest start.
+    {"jv3_over_track_boundary", Fmt::kJv3, Uniform(40, 1, 10, false), Range(175, 184), {177, 181}, 175, 184,
+     {{177, 0}, {181, 0}}},
+    {"dmk_over_track_boundary", Fmt::kDmk, Uniform(40, 1, 10, false), Range(175, 184), {177, 181}, 175, 184,
+     {{177, 0}, {181, 0}}},
+    // A whole marked cylinder is a directory; more marks than a directory
+    // of one HIT can have are none.
+    {"dmk_whole_cylinder", Fmt::kDmk, Uniform(40, 2, 18, true), Range(612, 647), {614, 640}, 612, 647,
+     {{614, 0}, {640, 0}}},
+    {"jv3_34_marks", Fmt::kJv3, Uniform(40, 1, 10, false), Range(170, 203), {172, 203}, 170, 203, {{172, 0}, {203, 0}}},
+    {"dmk_35_marks_single_sided", Fmt::kDmk, Uniform(40, 1, 18, true), Range(306, 340), {308}, 306, 305, {}},
+    {"jv3_no_marks", Fmt::kJv3, Uniform(40, 1, 10, false), {}, {172}, 0, -1, {}},
+    {"dmk_from_1_no_marks", Fmt::kDmk, Uniform(40, 1, 18, true, 1), {}, {308}, 0, -1, {}},
+};
+
+class DirectoryRange : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(DirectoryRange, StartEndAndListedEntries) {
+  const RangeCase& c = GetParam();
+  Disk d = MakeDisk(c.layout);
+  for (int s = 0; s < d.LogicalCount(); ++s) FillPattern(d, s);
+  for (int s : c.marked) {
+    d.Logical(s).mark = kMarkDir;
+    d.Logical(s).data.fill(0);
+  }
+  int n = 0;
+  for (int s : c.entry_sectors) PutEntry(d, s, 0, {0x10, "F" + std::to_string(n++), "DAT", 1, {Slot(5, 0, 1)}});
+  auto o = OpenBytes(Serialize(d, c.fmt));
+  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
+  EXPECT_EQ(o->st.dirstartsec, c.dirstart);
+  EXPECT_EQ(o->st.direndsec, c.dirend);
+  EXPECT_EQ(o->Places(), c.listed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, DirectoryRange, ::testing::ValuesIn(kRanges),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(DirectoryWalk, ListsUsedEntriesOfSectors172To179) {
+  Disk d = Jv1With({});
+  struct Put {
+    int logsec, slot;
+    uint8_t attr;
+    const char* name;
+    bool listed;
+  } puts[] = {{171, 0, 0x10, "HIT", false},   {172, 0, 0x10, "SYS0", true}, {172, 1, 0x00, "GONE", false},
+              {172, 2, 0x90, "EXTENT", false}, {172, 3, 0x80, "HIGH", true}, {172, 7, 0x08, "EIGHT", true},
+              {174, 2, 0x10, "ZED", true},     {177, 5, 0x10, "zed", true},  {179, 6, 0x10, "LAST", true}};
+  std::set<std::pair<int, int>> want;
+  for (const Put& p : puts) {
+    PutEntry(d, p.logsec, p.slot, {p.attr, p.name, "SYS", 1, {Slot(5, 0, 1)}});
+    if (p.listed) want.insert({p.logsec, p.slot});
+  }
+  auto o = OpenBytes(ToJv1(d));
+  EXPECT_EQ(o->Places(), want);
+  EXPECT_EQ(o->Items(), (std::vector<std::string>{"EIGHT    SYS", "HIGH     SYS", "LAST     SYS", "SYS0     SYS",
+                                                  "ZED      SYS", "zed      SYS"}));
+  // The two lists stay in step: the lower-case twin sorts after its equal.
+  EXPECT_EQ(o->win.list1.ItemData(5), 177);
+  EXPECT_EQ(o->win.list2.ItemData(5), 5);
+}
+
+TEST(SortedList, Collation) {
+  const struct {
+    const char *a, *b;
+    int sign;
+  } cases[] = {{"abc", "ABC", 0},  {"a", "B", -1},   {"_", "a", 1},      {"[", "b", 1},
+               {"Z", "\xE9", -1}, {"z", "\x80", -1}, {"AB", "ABC", -1}, {"A ", "A!", -1}};
+  for (const auto& c : cases) {
+    const int r = SortedList::Compare(c.a, c.b);
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
+  }
+  SortedList l;
+  for (const char* t : {"beta", "ALPHA", "BETA", "alpha"}) l.AddItem(t);
+  EXPECT_EQ(l.NewIndex(), 1);
+  EXPECT_EQ(l.List(0) + l.List(1) + l.List(2) + l.List(3), "ALPHAalphabetaBETA");
+}
+
+// ---- the Newdos/80 mark ----------------------------------------------------
+
+struct NewdosCase {
+  const char* label;
+  Fmt fmt;
+  Layout layout;
+  int mark_track;  // -1: none
+  int flag, spl, spg;
+};
+void PrintTo(const NewdosCase& c, std::ostream* os) { *os << c.label; }
+
+const NewdosCase kNewdos[] = {
+    {"jv1_track0", Fmt::kJv1, Uniform(40, 1, 10, false), 0, 1, 10, 5},
+    {"jv1_track1_is_not_looked_at", Fmt::kJv1, Uniform(40, 1, 10, false), 1, 0, -1, 5},
+    {"jv3_only_track1", Fmt::kJv3, Uniform(40, 1, 10, false), 1, 1, 10, 5},
+    {"jv3_track2_is_not_looked_at", Fmt::kJv3, Uniform(40, 1, 10, false), 2, 0, -1, 5},
+    {"jv3_from_1_track0", Fmt::kJv3, Uniform(40, 2, 18, true, 1), 0, 1, 10, 5},
+    {"dmk_dd_none", Fmt::kDmk, Uniform(40, 1, 18, true), -1, 0, -1, 6},
+    {"dmk_from_1_only_track1", Fmt::kDmk, Uniform(40, 1, 18, true, 1), 1, 1, 10, 5},
+    {"dmk_doubled_track0", Fmt::kDmk, DoubledSd(), 0, 1, 10, 5},
+};
+
+class Newdos : public ::testing::TestWithParam<NewdosCase> {};
+
+TEST_P(Newdos, MarkAndItsBoxes) {
+  const NewdosCase& c = GetParam();
+  Disk d = c.fmt == Fmt::kJv1 ? Jv1With(ThreeFiles()) : DirOn(c.layout);
+  if (c.mark_track >= 0) SetNewdosMark(d, c.mark_track, 10, c.layout.first_sector);
+  auto o = OpenBytes(Serialize(d, c.fmt));
+  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
+  EXPECT_EQ(o->st.newdosflag, c.flag);
+  const std::string text3 = o->win.Get(TextBox::Text3).text;
+  EXPECT_EQ(text3.substr(text3.size() - 10), "   Spg = " + std::to_string(c.spg));
+  const Box& t2 = o->win.Get(TextBox::Text2);
+  EXPECT_EQ(t2.text, c.flag ? "  Newdos/80" : "");
+  if (c.flag) {
+    EXPECT_EQ(o->st.spl, c.spl);
+    EXPECT_EQ(t2.fore, kColourNewdos);
+    EXPECT_EQ(o->win.Get(TextBox::Text3).fore, kColourBlue);
+  }
+  EXPECT_EQ(o->win.list1.ListCount(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, Newdos, ::testing::ValuesIn(kNewdos),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// ---- refusals and files cut short --------------------------------------------
+
+const char kRealDiskText[] =
+    "** ERROR **  This file is a DMK type REAL disk format,\r                     used to access REAL Disks";
+const char kNoHeaderText[] =
+    "** ERROR **\r This file does not have an EMULATOR Disk format HEADER\r    It may be a Disk file for use with a "
+    "dedicated program";
+const char kNotFoundText[] = "** ERROR **  Not found, or File format faulty";
+
+struct ShortCase {
+  const char* label;
+  std::function<Bytes()> make;
+  OpenKind kind;
+  int listed;
+  const char* message;  // the one message box shown, or none
+};
+void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.label; }
+
+Bytes Cut(Bytes b, size_t size) {
+  b.resize(size);
+  return b;
+}
+Bytes Dd18(DmkOptions o = {}) { return ToDmk(DirOn(Uniform(40, 1, 18, true)), o); }
+Bytes Jv1Bytes() { return ToJv1(Jv1With(ThreeFiles())); }
+Bytes Jv3From1() { return ToJv3(DirOn(Uniform(40, 1, 10, false, 1))); }
+
+const ShortCase kShort[] = {
+    {"dmk_real_disk", [] { return Dd18({-1, -1, -1, true}); }, OpenKind::kRefused, 0, kRealDiskText},
+    {"plausible_length_real_disk", [] { return Dd18({0x18EA, -1, -1, true}); }, OpenKind::kRefused, 0, kRealDiskText},
+    {"text_file", [] { std::string s = "Just some text, not a disk image at all.\n"; return Bytes(s.begin(), s.end()); },
+     OpenKind::kRefused, 0, kNoHeaderText},
+    // A plausible track length, but no whole number of records.
+    {"dmk_like_ragged_length", [] { Bytes b = Dd18({0x18EA}); b.resize(b.size() + 100); return b; },
+     OpenKind::kRefused, 0, kNoHeaderText},
+    {"dmk_like_length_too_long", [] { Bytes b = Dd18(); PutLe16(b, 2, 0x4001); b.resize(16 + 0x4001 * 10); return b; },
+     OpenKind::kRefused, 0, kNoHeaderText},
+    {"empty", [] { return Bytes{}; }, OpenKind::kDamaged, 0, nullptr},
+    {"jv1_signature_only", [] { return Bytes{0x00, 0xFE, 0x11}; }, OpenKind::kDamaged, 0, nullptr},
+    {"jv1_750_bytes", [] { return Cut(Jv1Bytes(), 750); }, OpenKind::kDamaged, 0, nullptr},
+    // 751 bytes: the mark test reads the spare element; the walk then runs
+    // off the image and ends quietly with nothing listed.
+    {"jv1_751_bytes", [] { return Cut(Jv1Bytes(), 751); }, OpenKind::kListed, 0, nullptr},
+    // Cut inside the third directory sector: the first entry sector is read.
+    {"jv1_cut_in_directory", [] { return Cut(Jv1Bytes(), 173 * 256 + 100); }, OpenKind::kListed, 3, nullptr},
+    // Numbered from 1: the probe for sector 0 runs off the header's end.
+    {"jv3_cut_in_header", [] { return Cut(Jv3From1(), 4000); }, OpenKind::kDamaged, 0, kNotFoundText},
+    {"jv3_header_only", [] { return Cut(Jv3From1(), 8704); }, OpenKind::kDamaged, 0, nullptr},
+    {"dmk_header_only", [] { return Cut(Dd18(), 16); }, OpenKind::kDamaged, 0, nullptr},
+    {"dmk_cut_in_pointer_table", [] { return Cut(Dd18(), 40); }, OpenKind::kDamaged, 0, nullptr},
+    {"dmk_cut_after_five_records", [] { return Cut(Dd18(), 16 + 5 * 6400 + 3000); }, OpenKind::kDamaged, 0, nullptr},
+};
+
+class ShortFile : public ::testing::TestWithParam<ShortCase> {};
+
+TEST_P(ShortFile, EndsAsExpectedWithoutReadingOutside) {
+  const ShortCase& c = GetParam();
+  auto o = OpenBytes(c.make());
+  EXPECT_EQ(o->out.kind, c.kind) << o->out.detail;
+  EXPECT_EQ(o->win.list1.ListCount(), c.listed);
+  ASSERT_EQ(o->win.messages.size(), c.message ? 1u : 0u);
+  if (!c.message) return;
+  EXPECT_EQ(o->win.messages[0].text, c.message);
+  EXPECT_EQ(o->win.messages[0].title, "Error");
+  EXPECT_EQ(o->win.messages[0].icon, MsgIcon::None);
+  EXPECT_EQ(o->win.messages[0].buttons, MsgButtons::Ok);
+  if (c.kind == OpenKind::kRefused) EXPECT_EQ(o->win.Get(TextBox::Txtfiletype).text, "");  // nothing was shown
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ShortFile, ::testing::ValuesIn(kShort),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(Refusal, TooLargeChangesNothing) {
+  Opened o;
+  ASSERT_EQ(o.Open(Jv1Bytes()).kind, OpenKind::kListed);
+  const std::vector<uint8_t> before = o.st.diskbuf;
+  EXPECT_EQ(o.Open(Bytes(64 * 1024 * 1024 + 1, 0)).kind, OpenKind::kTooLarge);
+  ASSERT_EQ(o.win.messages.size(), 1u);
+  EXPECT_EQ(o.win.messages[0].text, "** ERROR **  File is too large to be a disk image");
+  EXPECT_EQ(o.win.list1.ListCount(), 0);
+  EXPECT_EQ(o.st.diskbuf, before);
+}
+
+TEST(Reopen, NumberingBaseAndListOfAnEarlierImageDoNotLeak) {
+  Disk first = DirOn(Uniform(40, 1, 10, false, 1));
+  PutEntry(first, 172, 3, {0x10, "FOUR", "X", 0, {Slot(8, 0, 1)}});
+  Opened o;
+  ASSERT_EQ(o.Open(ToJv3(first)).kind, OpenKind::kListed);
+  ASSERT_EQ(o.win.list1.ListCount(), 4);
+  Disk jv1 = Jv1With(ThreeFiles());
+  ASSERT_EQ(o.Open(ToJv1(jv1)).kind, OpenKind::kListed);
+  EXPECT_EQ(o.Items(), (std::vector<std::string>{"HELLO    BAS", "HELLO    CMD", "README   TXT"}));
+  ASSERT_TRUE(o.Copy("README", "TXT"));
+  EXPECT_EQ(o.Copied(), SectorsOf(jv1, Range(50, 54)));
+}
+
+// ---- the DMK locator on the layouts real DMK files use -----------------------
+
+TEST(FindSectorDmk, FindsEachSectorWhereTheRecordKeepsIt) {
+  Layout l = Uniform(40, 2, 18, true);
+  l.overrides = {{0, {10, false, true}}};  // track 0 doubled single density
+  Disk disk = DirOn(l);
+  disk.At(5, 0).first_id = 400;         // ID marks elsewhere on this track
+  disk.At(6, 0).sectors[7].number = 3;  // sector 3 twice: the lower slot wins
+  disk.At(7, 0).sectors[2].mark = kMarkDirAlt;
+  Sector& unmarked = disk.At(7, 0).sectors[4];
+  unmarked.mark = kNoMark;
+  unmarked.data[0] = unmarked.data[1] = unmarked.data[2] = 0x11;
+  const int distances[] = {33, 45, 46, 33};
+  for (int i = 0; i < 4; ++i) disk.At(8, 0).sectors[size_t(i + 1)].mark_distance = distances[i];
+  for (int k = 7; k <= 12; ++k) disk.At(8, 0).sectors[4].data[size_t(k)] = kMarkDir;  // where a fixed window looked
+  DmkMap map;
+  auto o = OpenBytes(ToDmk(disk, {}, &map));
+  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
+  const struct {
+    int track, side, sector, slot, step;
+    uint8_t mark;
+  } cases[] = {{17, 1, 5, 5, 1, kMarkNormal}, {5, 0, 4, 4, 1, kMarkNormal},  {6, 0, 3, 3, 1, kMarkNormal},
+               {7, 0, 2, 2, 1, kMarkDirAlt}, {8, 0, 1, 1, 1, kMarkNormal},  {8, 0, 2, 2, 1, kMarkNormal},
+               {8, 0, 3, 3, 1, kMarkNormal}, {8, 0, 4, 4, 1, kMarkNormal},  {39, 1, 17, 17, 1, kMarkNormal},
+               {0, 1, 4, 4, 2, kMarkNormal}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "track " << c.track << " side " << c.side << " sector " << c.sector);
+    o->st.TrkToFind = int16_t(c.track), o->st.SideToFind = int16_t(c.side), o->st.SecToFind = int16_t(c.sector);
+    FindSector(o->st, o->win);
+    EXPECT_EQ(o->st.errflg, 0);
+    EXPECT_EQ(o->st.fpa, map.data[size_t(c.track * 2 + c.side)][size_t(c.slot)]);
+    EXPECT_EQ(o->st.datamarkDmk, c.mark);
+    EXPECT_EQ(o->st.secstep, c.step);
+    for (int k : {0, 255}) EXPECT_EQ(SectorByte(o->st, k), disk.At(c.track, c.side).sectors[size_t(c.slot)].data[size_t(k)]);
+  }
+  // No data mark: the byte after the search window stands for it.
+  o->st.TrkToFind = 7, o->st.SideToFind = 0, o->st.SecToFind = 4;
+  FindSector(o->st, o->win);
+  EXPECT_EQ(o->st.errflg, 0);
+  EXPECT_EQ(o->st.datamarkDmk, 0x11);
+  EXPECT_EQ(o->st.fpa, map.id[14][4] + 44 + 4);
+  o->st.TrkToFind = 6, o->st.SecToFind = 7;  // renumbered away
+  FindSector(o->st, o->win);
+  EXPECT_EQ(o->st.errflg, 1);
+  EXPECT_TRUE(o->win.messages.empty());
+}
+
+// The committed samples are what their generator makes.
+TEST(Samples, CommittedImagesMatchTheGenerator) {
+  TempDir made;
+  ASSERT_EQ(std::system((std::string(VORNIK_MAKE_SAMPLES) + " " + made.path().string()).c_str()), 0);
+  for (const char* name : {"newdos80-jv1.dsk", "double-sided.jv3", "double-density.dmk"}) {
+    const Bytes bytes = ReadBytes(made.path() / name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    EXPECT_TRUE(bytes == ReadBytes(fs::path(VORNIK_SAMPLES_DIR) / name)) << name << ": run make_samples samples/";
+  }
+}
+
+}  // namespace
+}  // namespace vornik::testing

@@ -1,0 +1,162 @@
+#include "support.h"
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace vornik::testing {
+
+OpenOutcome Opened::Open(Bytes bytes) {
+  win.messages.clear();
+  out = OpenImageBytes(st, win, std::move(bytes));
+  return out;
+}
+
+std::vector<std::string> Opened::Items() const {
+  std::vector<std::string> v;
+  for (int i = 0; i < win.list1.ListCount(); ++i) v.push_back(win.list1.List(i));
+  return v;
+}
+
+std::set<std::pair<int, int>> Opened::Places() const {
+  std::set<std::pair<int, int>> s;
+  for (int i = 0; i < win.list1.ListCount(); ++i) s.insert({win.list1.ItemData(i), win.list2.ItemData(i)});
+  return s;
+}
+
+int Opened::IndexOf(const std::string& name, const std::string& ext) const {
+  std::string text = name;
+  text.resize(8, ' ');
+  text += ' ' + ext;
+  text.resize(12, ' ');
+  for (int i = 0; i < win.list1.ListCount(); ++i)
+    if (win.list1.List(i) == text) return i;
+  return -1;
+}
+
+bool Opened::Copy(int i) {
+  win.messages.clear();
+  win.list1.SetListIndex(i);
+  st.secnum = win.list1.ItemData(i);
+  return CopyOutFile(st, win);
+}
+
+Bytes Opened::Copied() const { return Bytes(st.copybuf.begin(), st.copybuf.begin() + long(st.fpb)); }
+
+std::unique_ptr<Opened> OpenBytes(Bytes bytes) {
+  auto o = std::make_unique<Opened>();
+  o->Open(std::move(bytes));
+  return o;
+}
+
+Layout Uniform(int tracks, int sides, int sectors, bool dd, int base) {
+  Layout l;
+  l.tracks = tracks;
+  l.sides = sides;
+  l.normal = {sectors, dd, false};
+  l.first_sector = base;
+  return l;
+}
+
+std::vector<int> Range(int first, int last) {
+  std::vector<int> v;
+  for (int i = first; i <= last; ++i) v.push_back(i);
+  return v;
+}
+
+std::vector<int> Cat(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Bytes SectorsOf(Disk& disk, const std::vector<int>& logical) {
+  Bytes b;
+  for (int l : logical) b.insert(b.end(), disk.Logical(l).data.begin(), disk.Logical(l).data.end());
+  return b;
+}
+
+void Populate(Disk& disk, int dir_first, int dir_count, const std::vector<Entry>& entries, uint8_t mark) {
+  for (int l = 0; l < disk.LogicalCount(); ++l) FillPattern(disk, l);
+  MarkDirectory(disk, dir_first, dir_count, mark);
+  PutEntries(disk, dir_first, entries);
+}
+
+Disk WithEntries(const Layout& layout, const std::vector<Entry>& entries, int dir_track) {
+  Disk d = MakeDisk(layout);
+  Populate(d, d.TrackStart(dir_track), int(d.At(dir_track, 0).sectors.size()), entries);
+  return d;
+}
+
+Disk Jv1With(const std::vector<Entry>& entries, int tracks) {
+  Disk disk = MakeJv1Disk(tracks);
+  Populate(disk, 170, 10, entries);
+  SetBootSignature(disk);
+  return disk;
+}
+
+std::vector<Entry> ThreeFiles() {
+  return {{0x10, "README", "TXT", 5, {Slot(5, 0, 1)}},
+          {0x10, "HELLO", "BAS", 5, {Slot(6, 0, 1)}},
+          {0x10, "HELLO", "CMD", 5, {Slot(7, 0, 1)}}};
+}
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "vornik-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  for (const auto& entry : fs::recursive_directory_iterator(path_, ignored))
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+Bytes ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> FolderNames(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+namespace {
+std::string ShellQuote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+}  // namespace
+
+RunResult Run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd) {
+  TempDir capture;
+  std::string command;
+  if (!cwd.empty()) command = "cd " + ShellQuote(cwd.string()) + " && ";
+  command += ShellQuote(program);
+  for (const std::string& arg : args) command += " " + ShellQuote(arg);
+  command += " >" + ShellQuote(capture / "out") + " 2>" + ShellQuote(capture / "err");
+  const int raw = std::system(command.c_str());
+  RunResult result;
+  if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+  const Bytes out = ReadBytes(capture.path() / "out"), err = ReadBytes(capture.path() / "err");
+  result.out.assign(out.begin(), out.end());
+  result.err.assign(err.begin(), err.end());
+  return result;
+}
+
+}  // namespace vornik::testing
