@@ -17,9 +17,8 @@
 #include <vector>
 
 #include "extract/copy_out_file.h"
-#include "image/open_image.h"
+#include "directory/open_image.h"
 #include "state/disk_state.h"
-#include "fake_window.h"
 #include "image_builder.h"
 
 namespace fs = std::filesystem;
@@ -113,13 +112,12 @@ void BM_OpenList(benchmark::State& state, std::string path) {
   const auto start = Clock::now();
   for (auto _ : state) {
     vornik::DiskState st;
-    t::FakeWindow win;
-    const auto out = vornik::OpenImage(st, win, path);
+    const auto out = vornik::OpenImage(st, path);
     if (out.kind != vornik::OpenKind::kListed) {
       state.SkipWithError("image not listed");
       break;
     }
-    listed = win.list1.ListCount();
+    listed = static_cast<int>(out.listing.entries.size());
     ++n;
   }
   const double per = std::chrono::duration<double>(Clock::now() - start).count() / double(std::max<int64_t>(n, 1));
@@ -133,12 +131,11 @@ void BM_OpenList(benchmark::State& state, std::string path) {
 // 46,080 bytes from a warm file.
 void BM_CopyOut180Sectors(benchmark::State& state) {
   vornik::DiskState st;
-  t::FakeWindow win;
-  vornik::OpenImage(st, win, BigDmkPath().string());
-  int index = -1;
-  for (int i = 0; i < win.list1.ListCount(); ++i)
-    if (win.list1.List(i) == "BIG      DAT") index = i;
-  if (index < 0) {
+  const auto out = vornik::OpenImage(st, BigDmkPath().string());
+  const vornik::ListedEntry* big = nullptr;
+  for (const auto& entry : out.listing.entries)
+    if (entry.text == "BIG      DAT") big = &entry;
+  if (!big) {
     state.SkipWithError("BIG/DAT not listed");
     return;
   }
@@ -148,9 +145,8 @@ void BM_CopyOut180Sectors(benchmark::State& state) {
   int64_t n = 0;
   const auto start = Clock::now();
   for (auto _ : state) {
-    win.list1.SetListIndex(index);
-    st.secnum = win.list1.ItemData(index);
-    if (!vornik::CopyOutFile(st, win) || st.fpb != 180 * 256) {
+    vornik::Notices notices;
+    if (vornik::CopyListedEntry(st, *big, notices) != vornik::CopyStatus::kCopied || st.fpb != 180 * 256) {
       state.SkipWithError("copy failed");
       break;
     }

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Vornik needs to build, run and test.
 set -e
 PACKAGES="cmake g++ make qt6-base-dev libgl-dev fonts-liberation libgtest-dev libgmock-dev \
-  libbenchmark-dev xvfb xauth clang libclang-rt-dev nlohmann-json3-dev"
+  libbenchmark-dev xvfb xauth clang libclang-rt-dev nlohmann-json3-dev x11-utils"
 if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
 missing=
 for p in $PACKAGES; do

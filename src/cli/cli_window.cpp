@@ -6,18 +6,16 @@
 
 namespace vornik::cli {
 
-void CliWindow::SetBoxText(TextBox box, const std::string& text) { boxes_[static_cast<int>(box)] = text; }
-
-MsgAnswer CliWindow::MsgBox(const std::string& text, MsgIcon, MsgButtons buttons, const std::string&) {
-  last_message_ = text;
-  showed_message_ = true;
-  // A carriage return is the message box's line break.
-  std::string shown = Latin1ToUtf8(text);
-  for (char& c : shown) {
-    if (c == '\r') c = '\n';
+void CliWindow::Show(const Notices& notices) {
+  for (const Notice& n : notices) {
+    last_message_ = n.text;
+    // A carriage return is the message box's line break.
+    std::string shown = Latin1ToUtf8(n.text);
+    for (char& c : shown) {
+      if (c == '\r') c = '\n';
+    }
+    Note(shown);
   }
-  Note(shown);
-  return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
 }
 
 void CliWindow::Note(const std::string& text) const {

@@ -1,41 +1,36 @@
-// The window as the command-line program sees it: text boxes are recorded,
-// the two sorted lists are kept, and a message box is printed to stderr and
-// answered at once (OK, or No to a question).
+// What the command-line program keeps of an opened image in place of the
+// window: the two sorted lists, and the message boxes, which are printed to
+// stderr as they come.
 #pragma once
 
 #include <string>
 
-#include "state/window_port.h"
+#include "state/messages.h"
+#include "state/sorted_list.h"
 
 namespace vornik::cli {
 
-class CliWindow final : public WindowPort {
+class CliWindow {
  public:
   // `label` starts every message printed (the image path).
   explicit CliWindow(std::string label) : label_(std::move(label)) {}
 
-  void SetBoxText(TextBox box, const std::string& text) override;
-  void SetBoxBackColor(TextBox, int32_t) override {}
-  void SetBoxForeColor(TextBox, int32_t) override {}
-  SortedList& List1() override { return list1_; }
-  SortedList& List2() override { return list2_; }
-  MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
-                   const std::string& title) override;
+  SortedList& List1() { return list1_; }
+  SortedList& List2() { return list2_; }
 
-  const std::string& BoxText(TextBox box) const { return boxes_[static_cast<int>(box)]; }
+  // Prints each message box, its line breaks as newlines.
+  void Show(const Notices& notices);
   // Text of the last message box shown, empty when none was.
   const std::string& LastMessage() const { return last_message_; }
-  bool ShowedMessage() const { return showed_message_; }
+  bool ShowedMessage() const { return !last_message_.empty(); }
 
   // Prints a note of the program's own (not a window message) to stderr.
   void Note(const std::string& text) const;
 
  private:
   std::string label_;
-  std::string boxes_[3];
   SortedList list1_, list2_;
   std::string last_message_;
-  bool showed_message_ = false;
 };
 
 }  // namespace vornik::cli

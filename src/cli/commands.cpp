@@ -7,7 +7,7 @@
 #include "cli/cli_window.h"
 #include "cli/image_report.h"
 #include "cli/json_writer.h"
-#include "directory/read_directory.h"
+#include "directory/dos_name.h"
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
 #include "state/disk_state.h"
@@ -37,12 +37,17 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
   });
 }
 
-// A name given on the command line names an entry when it equals, in any
-// case, its NAME/EXT, its NAME.EXT or the safe name it would be written as.
-bool NameMatches(const std::string& wanted, const std::string& item) {
-  const std::string dos_name = DosNameOfItem(item);
-  return EqualsIgnoreCase(wanted, Latin1ToUtf8(ShownName(item))) ||
-         EqualsIgnoreCase(wanted, Latin1ToUtf8(dos_name)) || EqualsIgnoreCase(wanted, SafeHostName(dos_name));
+// A name given on the command line names an entry when it equals its
+// NAME/EXT, its NAME.EXT or the safe name it would be written as: exactly,
+// or else in any case.
+bool NameMatches(const std::string& wanted, const std::string& item, bool exact) {
+  const DosName name = DosName::FromItem(item);
+  const std::string forms[] = {Latin1ToUtf8(name.Shown()), Latin1ToUtf8(name.CopyName()),
+                               SafeHostName(name.CopyName())};
+  for (const std::string& form : forms) {
+    if (exact ? wanted == form : EqualsIgnoreCase(wanted, form)) return true;
+  }
+  return false;
 }
 
 void AppendInfoBlock(std::string& out, const ImageReport& report, int file_count) {
@@ -83,7 +88,7 @@ int ListImage(const std::string& path, ImageReport& report) {
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     FileRow& row = report.files.emplace_back(DescribeItem(win, i));
-    if (!CopyListedFile(st, win, i, row)) status = std::max(status, static_cast<int>(kExitCopy));
+    if (!CopyListedFile(st, win, row)) status = std::max(status, static_cast<int>(kExitCopy));
   }
   return status;
 }
@@ -94,11 +99,14 @@ std::vector<bool> ChooseItems(const ExtractRequest& request, CliWindow& win, int
   std::vector<bool> chosen(static_cast<size_t>(count), request.all);
   for (const std::string& wanted : request.names) {
     bool found = false;
-    for (int i = 0; i < count; ++i) {
-      if (NameMatches(wanted, win.List1().List(i))) {
-        chosen[static_cast<size_t>(i)] = true;
-        found = true;
+    for (const bool exact : {true, false}) {
+      for (int i = 0; i < count; ++i) {
+        if (NameMatches(wanted, win.List1().List(i), exact)) {
+          chosen[static_cast<size_t>(i)] = true;
+          found = true;
+        }
       }
+      if (found) break;
     }
     if (!found) {
       win.Note(wanted + ": no such file on the disk");
@@ -122,7 +130,7 @@ int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const Ext
   }
   std::string error;
   if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes), &error)) {
-    win.MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+    win.Show({{kMsgWriteFailed, MsgIcon::Exclamation, kProgramTitle}});
     win.Note(target + ": " + error);
     return kExitWrite;
   }
@@ -176,7 +184,7 @@ int RunExtract(const ExtractRequest& request) {
   for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
     if (!chosen[static_cast<size_t>(i)]) continue;
     FileRow row = DescribeItem(win, i);
-    if (!CopyListedFile(st, win, i, row)) {
+    if (!CopyListedFile(st, win, row)) {
       status = std::max(status, static_cast<int>(kExitCopy));
       continue;
     }

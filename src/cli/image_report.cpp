@@ -1,10 +1,9 @@
 #include "cli/image_report.h"
 
-#include "directory/read_directory.h"
+#include "directory/dos_name.h"
+#include "directory/open_image.h"
 #include "extract/copy_out_file.h"
 #include "extract/safe_name.h"
-#include "image/open_image.h"
-#include "state/disk_error.h"
 
 namespace vornik::cli {
 
@@ -50,7 +49,8 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
 
 bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report) {
   report.path = path;
-  const OpenOutcome outcome = OpenImage(st, win, path);
+  const OpenOutcome outcome = OpenImage(st, path);
+  win.Show(outcome.notices);
   report.listed = outcome.kind == OpenKind::kListed;
   if (!report.listed) {
     report.kind = KindText(outcome.kind);
@@ -58,6 +58,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, Image
     if (!win.ShowedMessage()) win.Note(report.error);
     return false;
   }
+  FillLists(outcome.listing, win.List1(), win.List2());
   FillGeometry(st, report);
   return true;
 }
@@ -65,43 +66,29 @@ bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, Image
 FileRow DescribeItem(CliWindow& win, int index) {
   FileRow row;
   row.item = win.List1().List(index);
-  row.shown = ShownName(row.item);
+  row.shown = DosName::FromItem(row.item).Shown();
   row.sector = win.List1().ItemData(index);
   row.entry = win.List2().ItemData(index);
   return row;
 }
 
-bool CopyListedFile(DiskState& st, CliWindow& win, int index, FileRow& row) {
-  win.List1().SetListIndex(index);
-  st.secnum = win.List1().ItemData(index);
+bool CopyListedFile(DiskState& st, CliWindow& win, FileRow& row) {
   st.Copyfilename.clear();
-  bool ok = false;
-  if (st.secnum < st.dirstartsec || st.secnum > st.direndsec) {
+  Notices notices;
+  const CopyStatus status = CopyListedEntry(st, {row.item, row.sector, row.entry}, notices);
+  win.Show(notices);
+  if (status == CopyStatus::kOutsideDirectory) {
     // The copy button does nothing for such an entry.
     row.error = "the entry's directory sector lies outside the directory";
     win.Note(Latin1ToUtf8(row.shown) + ": " + row.error);
-  } else {
-    try {
-      ok = CopyOutFile(st, win);
-    } catch (const DiskError&) {
-      win.MsgBox(kMsgCopyFailed, MsgIcon::None, MsgButtons::Ok, "Error");
-    }
-    if (!ok) row.error = kMsgCopyFailed;
+  } else if (status == CopyStatus::kFailed) {
+    row.error = kMsgCopyFailed;
   }
-  row.pc_name = SafeHostName(st.Copyfilename.empty() ? DosNameOfItem(row.item) : st.Copyfilename);
+  const bool ok = status == CopyStatus::kCopied;
+  row.pc_name = SafeHostName(st.Copyfilename.empty() ? DosName::FromItem(row.item).CopyName() : st.Copyfilename);
   row.copied = ok;
   row.bytes = ok ? AsIndex(st.fpb) : 0;
   return ok;
-}
-
-std::string DosNameOfItem(const std::string& item) {
-  std::string name;
-  for (size_t i = 0; i < item.size(); ++i) {
-    if (i == 8) name += '.';
-    if (i != 8 && item[i] != ' ') name += item[i];
-  }
-  if (item.size() <= 8) name += '.';
-  return name;
 }
 
 }  // namespace vornik::cli

@@ -58,12 +58,8 @@ bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, Image
 // The row of list item `index` (texts and item data) without copying.
 FileRow DescribeItem(CliWindow& win, int index);
 
-// Selects list item `index` and copies it as the copy button does; fills
-// the copy part of `row`. Returns whether copybuf[0..fpb) holds the file.
-bool CopyListedFile(DiskState& st, CliWindow& win, int index, FileRow& row);
-
-// NAME.EXT as the copy builds it from an entry: the name's non-blank bytes,
-// ".", the extension's non-blank bytes.
-std::string DosNameOfItem(const std::string& item);
+// Copies the entry of `row` as the copy button does; fills the copy part
+// of `row`. Returns whether copybuf[0..fpb) holds the file.
+bool CopyListedFile(DiskState& st, CliWindow& win, FileRow& row);
 
 }  // namespace vornik::cli

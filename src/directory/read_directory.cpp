@@ -1,7 +1,7 @@
 #include "directory/read_directory.h"
 
+#include "directory/dos_name.h"
 #include "image/find_sector.h"
-#include "image/formats.h"
 #include "image/image_access.h"
 #include "image/layout.h"
 #include "image/logical_sector.h"
@@ -15,108 +15,73 @@ namespace {
 constexpr int kEntryBytes = 32;
 constexpr int kEntriesPerSector = 8;
 constexpr int kEntryAttr = 0;
-constexpr int kEntryName = 5;     // 8 bytes, blank padded
-constexpr int kEntryNameEnd = 15; // last extension byte
+constexpr int kEntryName = 5;  // 8 name bytes, then 3 extension bytes, blank padded
 constexpr uint8_t kAttrFree = 0x00;
 constexpr uint8_t kAttrFreeAlt = 0x90;
 
 // The format box, the summary line and the Newdos/80 box.
-void ShowSummary(DiskState& st, WindowPort& win) {
-  if (st.filetype == "DMK") win.SetBoxBackColor(TextBox::Txtfiletype, kColourRed);
-  if (st.filetype == "JV3") win.SetBoxBackColor(TextBox::Txtfiletype, kColourGreen);
-  win.SetBoxText(TextBox::Txtfiletype, st.filetype);
-  win.SetBoxText(TextBox::Text3, "");
+void Summarize(DiskState& st, Listing& listing) {
+  listing.filetype = st.filetype;
   if (st.jv1 != 1) st.spt = st.trkspt[0];
   st.sptab = "  Sec/Cyl. =" + NumText(st.sides * st.spt) + " (" + NumText(st.spt) + " *" + NumText(st.sides) + ")";
   st.Disktype = NumText(st.tracks) + " Track" + st.dd + st.sda + st.sptab + st.spgaa;
-  win.SetBoxText(TextBox::Text3, st.Disktype);
-  win.SetBoxText(TextBox::Text2, "");
-  if (st.newdosflag == 1) {
-    win.SetBoxForeColor(TextBox::Text2, kColourNewdos);
-    win.SetBoxText(TextBox::Text2, "  Newdos/80");
-    win.SetBoxForeColor(TextBox::Text3, kColourBlue);
-    win.SetBoxText(TextBox::Text3, st.Disktype);
-  }
-}
-
-// The reference pointer table of track 0, side 0, for the locator.
-void SetTrackLayout(DiskState& st) {
-  if (st.dmkflag == 1) {
-    st.damindex = st.trkindex >= kDmkDoubleClassMin ? kDmkDamDouble : kDmkDamSingle;
-  } else {
-    st.damindex = st.trkindex == kDmkTrackLenDouble ? kDmkDamDouble : kDmkDamSingle;
-  }
-  if (st.dmkflag == 1 && kDmkHeaderSize < st.fileend) {
-    uint16_t raw[kDmkPointers] = {};
-    const int count = ReadDmkPointers(st, kDmkHeaderSize, raw);
-    StoreReferenceTable(st, raw, count);
-  }
+  listing.summary = st.Disktype;
+  listing.newdos = st.newdosflag == 1;
 }
 
 // Locates directory sector `s`; false when it carries no directory mark.
-bool LocateDirectorySector(DiskState& st, WindowPort& win, int32_t s) {
+bool LocateDirectorySector(DiskState& st, Notices& notices, int32_t s) {
   if (st.jv1 == 1) {
     st.fpa = double(s) * kSectorBytes;
     st.secstep = 1;
     return true;
   }
   LogicalToPhysical(st, st.logsec);
-  FindSector(st, win);
+  LocateSector(st, notices);
   return st.datamarkjv == 32 || IsDirMark(st.datamarkDmk);
 }
 
-void ListEntries(DiskState& st, WindowPort& win) {
+// Lists the used entries of the sector last located. False when an entry
+// runs past the end of the image: it and everything after it is not listed.
+bool ListEntries(DiskState& st, Listing& listing) {
   for (int e = 0; e < kEntriesPerSector; ++e) {
     const int base = kEntryBytes * e;
+    if (!SectorBytesInImage(st, base, kEntryBytes)) return false;
     const uint8_t attr = SectorByte(st, base + kEntryAttr);
     if (attr == kAttrFree || attr == kAttrFreeAlt) continue;
-    std::string text;
-    for (int n = kEntryName; n <= kEntryNameEnd; ++n) {
-      if (n == 13) text += ' ';
-      text += static_cast<char>(SectorByte(st, base + n));
-    }
-    const int i1 = win.List1().AddItem(text);
-    win.List1().SetItemData(i1, st.logsec);
-    const int i2 = win.List2().AddItem(text);
-    win.List2().SetItemData(i2, e);
+    uint8_t name[11];
+    for (int n = 0; n < 11; ++n) name[n] = SectorByte(st, base + kEntryName + n);
+    listing.entries.push_back({DosName::FromEntry(name).ItemText(), st.logsec, e});
   }
+  return true;
 }
 
 }  // namespace
 
-void ReadDirectory(DiskState& st, WindowPort& win) {
-  ShowSummary(st, win);
-  if (st.jv1 != 1) SetTrackLayout(st);
-
+Listing ReadDirectory(DiskState& st, Notices& notices) {
+  Listing listing;
+  Summarize(st, listing);
   st.logsec = static_cast<int16_t>(st.dirstartsec + 2);
   if (st.jv1 == 1) st.direndsec = static_cast<int16_t>(st.dirstartsec + 9);
-  win.List1().Clear();
-  win.List2().Clear();
   // A sector that is not on the disk, or not a directory sector, ends the
   // walk; what was listed stays.
   try {
     for (int32_t s = st.dirstartsec + 2; s <= st.direndsec; ++s) {
-      if (!LocateDirectorySector(st, win, s)) return;
-      ListEntries(st, win);
+      if (!LocateDirectorySector(st, notices, s) || !ListEntries(st, listing)) break;
       st.logsec = static_cast<int16_t>(st.logsec + 1);
     }
   } catch (const DiskError&) {
-    return;
   }
+  return listing;
 }
 
-std::string ShownName(const std::string& item_text) {
-  std::string shown;
-  bool slash = false;
-  for (char c : item_text) {
-    if (c != ' ') {
-      shown += c;
-    } else if (!slash) {
-      shown += '/';
-      slash = true;
-    }
+void FillLists(const Listing& listing, SortedList& list1, SortedList& list2) {
+  list1.Clear();
+  list2.Clear();
+  for (const ListedEntry& e : listing.entries) {
+    list1.SetItemData(list1.AddItem(e.text), e.sector);
+    list2.SetItemData(list2.AddItem(e.text), e.slot);
   }
-  return shown;
 }
 
 }  // namespace vornik

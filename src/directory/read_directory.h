@@ -1,20 +1,37 @@
-// The directory walk: shows the format and summary, reads the directory
-// sectors from dirstartsec + 2 to direndsec and lists every used entry in
-// List1 (item data: the entry's directory sector) and List2 (item data: the
-// entry's index 0..7 in that sector).
+// The directory walk: reads the directory sectors from dirstartsec + 2 to
+// direndsec and lists every used entry, with the format and summary texts
+// the window shows beside the list.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "state/disk_state.h"
-#include "state/window_port.h"
+#include "state/messages.h"
+#include "state/sorted_list.h"
 
 namespace vornik {
 
-void ReadDirectory(DiskState& st, WindowPort& win);
+// One listed directory entry: the 12-character item text (8 name bytes, a
+// blank, 3 extension bytes, raw), the logical number of the directory
+// sector that holds it, and its index 0..7 in that sector.
+struct ListedEntry {
+  std::string text;
+  int32_t sector = 0;
+  int32_t slot = 0;
+};
 
-// NAME/EXT as the copy frame shows a list text: the first blank becomes
-// "/", later blanks are dropped.
-std::string ShownName(const std::string& item_text);
+struct Listing {
+  std::string filetype;  // the format box: "JV1", "JV3" or "DMK"
+  std::string summary;   // the summary line, Disktype
+  bool newdos = false;   // the DOS box says "  Newdos/80"
+  std::vector<ListedEntry> entries;  // in disk order
+};
+
+Listing ReadDirectory(DiskState& st, Notices& notices);
+
+// Fills the two sorted lists as the walk offers the entries: the same text
+// to both, the directory sector as List1's item data, the slot as List2's.
+void FillLists(const Listing& listing, SortedList& list1, SortedList& list2);
 
 }  // namespace vornik

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "directory/dos_name.h"
 #include "image/find_sector.h"
 #include "image/formats.h"
 #include "image/image_access.h"
@@ -11,8 +12,6 @@
 #include "state/disk_error.h"
 
 namespace vornik {
-
-const char* const kMsgCopyFailed = "** ERROR **  File could not be read, nothing was copied";
 
 namespace {
 
@@ -31,12 +30,11 @@ int16_t Fit16(int64_t v) {
 }
 
 // Locates logical sector l through the shared conversion; the sector must
-// be on the disk and all its bytes in the image.
-void LocateFileSector(DiskState& st, WindowPort& win, int32_t l) {
+// be on the disk and bytes first..first+count-1 of it in the image.
+void LocateFileSector(DiskState& st, Notices& notices, int32_t l, int first = 0, int count = kSectorBytes) {
   const int32_t index = LogicalToPhysical(st, l);
   if (st.SideToFind >= st.sides || index >= st.trkspt[st.TrkToFind]) throw CopyFailed{};
-  FindSector(st, win);
-  if (st.errflg != 0 || !SectorInImage(st)) throw CopyFailed{};
+  if (!LocateSector(st, notices) || !SectorBytesInImage(st, first, count)) throw CopyFailed{};
 }
 
 // Byte n of the entry at byte `entry` of the sector last located.
@@ -66,9 +64,9 @@ void DecodeSlot(DiskState& st, uint8_t b0, uint8_t b1, int* w) {
 }
 
 // Walks the slots of the entry at byte `entry` of the sector last located,
-// up to an end marker or the entry's end. Returns the offset of a link
-// slot when the walk stops at one, else -1.
-int WalkSlots(DiskState& st, int entry, int* w, bool follow_link) {
+// up to an end marker, a link or the entry's end. Returns the offset of a
+// link slot when the walk stops at one, else -1.
+int WalkSlots(DiskState& st, int entry, int* w) {
   int p = kEntryFirstSlot;
   if (EntryByte(st, entry, p) == kSlotEnd) return -1;  // no space allocated
   while (true) {
@@ -77,7 +75,7 @@ int WalkSlots(DiskState& st, int entry, int* w, bool follow_link) {
     if (p >= kEntryBytes) return -1;
     const uint8_t next = EntryByte(st, entry, p);
     if (next == kSlotEnd) return -1;
-    if (next == kSlotLink) return follow_link ? p : -1;
+    if (next == kSlotLink) return p;
   }
 }
 
@@ -91,7 +89,7 @@ struct RelativeMap {
   int32_t per_side = 0;   // S
 };
 
-bool FindNewdosRelativeMap(DiskState& st, WindowPort& win, RelativeMap* map) {
+bool FindNewdosRelativeMap(DiskState& st, Notices& notices, RelativeMap* map) {
   if (st.newdosflag != 1 || st.dmkflag != 1 || st.tracks < 2 || st.dirsectors == 0) return false;
   const int32_t s = st.trkspt[1];
   if (s <= 0) return false;
@@ -107,8 +105,7 @@ bool FindNewdosRelativeMap(DiskState& st, WindowPort& win, RelativeMap* map) {
   st.TrkToFind = 0;
   st.SideToFind = 0;
   st.SecToFind = st.firstsecnum;
-  FindSector(st, win);
-  if (st.errflg != 0) return false;
+  if (!LocateSector(st, notices)) return false;
   const int64_t r = int64_t{st.spl} * SectorByte(st, 2);
 
   const int pairs[4][2] = {{0, st.sides}, {1, st.sides}, {0, 1}, {1, 1}};
@@ -126,27 +123,26 @@ bool FindNewdosRelativeMap(DiskState& st, WindowPort& win, RelativeMap* map) {
   return false;
 }
 
-void LocateRelativeSector(DiskState& st, WindowPort& win, const RelativeMap& map, int32_t l) {
+void LocateRelativeSector(DiskState& st, Notices& notices, const RelativeMap& map, int32_t l) {
   if (l < 0) throw CopyFailed{};
   const int64_t track = map.t0 + l / map.per_track;
   if (track >= st.tracks) throw CopyFailed{};
   st.TrkToFind = static_cast<int16_t>(track);
   st.SideToFind = static_cast<int16_t>((l % map.per_track) / map.per_side);
   st.SecToFind = static_cast<int16_t>((l % map.per_track) % map.per_side + st.firstsecnum);
-  FindSector(st, win);
-  if (st.errflg != 0 || !SectorInImage(st)) throw CopyFailed{};
+  if (!LocateSector(st, notices) || !SectorInImage(st)) throw CopyFailed{};
 }
 
-void CopySectors(DiskState& st, WindowPort& win, int w, int16_t n) {
+void CopySectors(DiskState& st, Notices& notices, int w, int16_t n) {
   RelativeMap map;
-  const bool relative = FindNewdosRelativeMap(st, win, &map);
+  const bool relative = FindNewdosRelativeMap(st, notices, &map);
   int count = 0;
   for (int k = 0; k < w; k += 2) {
     for (int32_t l = st.extab[k]; l <= st.extab[k + 1]; ++l) {
       if (relative) {
-        LocateRelativeSector(st, win, map, l);
+        LocateRelativeSector(st, notices, map, l);
       } else {
-        LocateFileSector(st, win, l);
+        LocateFileSector(st, notices, l);
       }
       const int64_t at = AsIndex(st.fpb);
       if (at + kSectorBytes > static_cast<int64_t>(st.copybuf.size())) throw CopyFailed{};
@@ -167,40 +163,43 @@ void CopySectors(DiskState& st, WindowPort& win, int w, int16_t n) {
 
 }  // namespace
 
-bool CopyOutFile(DiskState& st, WindowPort& win) {
+bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices) {
   try {
     st.fpb = 0;
     st.Copyfilename.clear();
-    st.logsec = Fit16(AsIndex(st.secnum));
-    LocateFileSector(st, win, st.logsec);
-    const int entry = kEntryBytes * win.List2().ItemData(win.List1().ListIndex());
-    if (entry < 0 || entry > kEntryBytes * 7) throw CopyFailed{};
-
-    for (int n = 5; n <= 15; ++n) {
-      if (n == 13) st.Copyfilename += '.';
-      const uint8_t b = EntryByte(st, entry, n);
-      if (b != ' ') st.Copyfilename += static_cast<char>(b);
-    }
+    if (slot < 0 || slot > 7) throw CopyFailed{};
+    const int entry = kEntryBytes * slot;
+    st.logsec = Fit16(sector);
+    LocateFileSector(st, notices, st.logsec, entry, kEntryBytes);
+    uint8_t name[11];
+    for (int n = 0; n < 11; ++n) name[n] = EntryByte(st, entry, 5 + n);
+    st.Copyfilename = DosName::FromEntry(name).CopyName();
     const int16_t count =
         Fit16(EntryByte(st, entry, kEntryCount) + int64_t{256} * EntryByte(st, entry, kEntryCount + 1));
 
     int w = 0;
-    const int link = WalkSlots(st, entry, &w, true);
+    const int link = WalkSlots(st, entry, &w);
     if (link >= 0) {
       const uint8_t code = EntryByte(st, entry, link + 1);
       st.logsec = Fit16(int64_t{st.dirstartsec} + 2 + (code & 0x1F));
-      LocateFileSector(st, win, st.logsec);
-      WalkSlots(st, code & 0xE0, &w, false);
+      LocateFileSector(st, notices, st.logsec, code & 0xE0, kEntryBytes);
+      WalkSlots(st, code & 0xE0, &w);  // a link in the extension entry ends it
     }
-    CopySectors(st, win, w, count);
+    CopySectors(st, notices, w, count);
     st.Filename = st.Copyfilename;
     return true;
   } catch (const CopyFailed&) {
   } catch (const DiskError&) {
   }
   st.fpb = 0;
-  win.MsgBox(kMsgCopyFailed, MsgIcon::None, MsgButtons::Ok, "Error");
+  notices.push_back({kMsgCopyFailed});
   return false;
+}
+
+CopyStatus CopyListedEntry(DiskState& st, const ListedEntry& entry, Notices& notices) {
+  st.secnum = entry.sector;
+  if (st.secnum < st.dirstartsec || st.secnum > st.direndsec) return CopyStatus::kOutsideDirectory;
+  return CopyOutFile(st, entry.sector, entry.slot, notices) ? CopyStatus::kCopied : CopyStatus::kFailed;
 }
 
 }  // namespace vornik

@@ -1,19 +1,30 @@
-// The extent walk and file assembly: follows the selected entry's extents
+// The extent walk and file assembly: follows a directory entry's extents
 // (and its one extension entry) and places the file's sectors in copybuf.
 #pragma once
 
+#include <cstdint>
+
+#include "directory/read_directory.h"
 #include "state/disk_state.h"
-#include "state/window_port.h"
+#include "state/messages.h"
 
 namespace vornik {
 
-// Precondition: an image is loaded, List1 has a selected item and secnum
-// holds its item data. On success copybuf[0..fpb) holds the file and
-// Copyfilename / Filename its DOS name. When a sector cannot be read or the
-// entry is damaged, shows kMsgCopyFailed and returns false: nothing may be
-// written then.
-bool CopyOutFile(DiskState& st, WindowPort& win);
+// Copies the entry in slot `slot` (0..7) of logical directory sector
+// `sector`. On success copybuf[0..fpb) holds the file and Copyfilename /
+// Filename its DOS name. When a sector cannot be read or the entry is
+// damaged, adds kMsgCopyFailed to `notices` and returns false: nothing may
+// be written then.
+bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices);
 
-extern const char* const kMsgCopyFailed;
+enum class CopyStatus {
+  kCopied,
+  kOutsideDirectory,  // the entry's sector lies outside the directory: the copy does nothing
+  kFailed,            // kMsgCopyFailed was added
+};
+
+// The copy command for a listed entry: checks that its directory sector lies
+// in the directory (secnum is set to it), then copies it.
+CopyStatus CopyListedEntry(DiskState& st, const ListedEntry& entry, Notices& notices);
 
 }  // namespace vornik

@@ -19,7 +19,7 @@ std::string Latin1ToUtf8(const std::string& text) {
 std::string SafeHostName(const std::string& dos_name) {
   std::string safe;
   for (unsigned char c : dos_name) {
-    bool bad = c < 0x20 || c == 0x7F || c == '/' || c == '\\';
+    bool bad = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == '/' || c == '\\';
 #ifdef _WIN32
     bad = bad || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|';
 #endif

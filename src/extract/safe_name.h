@@ -7,8 +7,9 @@
 namespace vornik {
 
 // dos_name holds single-byte characters (Latin-1). The result is UTF-8:
-// '/', '\\', NUL, bytes below 0x20 and 0x7F become '_'; a name of dots only
-// gets its first character replaced by '_'; an empty name becomes "_".
+// '/', '\\' and the control bytes (below 0x20, 0x7F to 0x9F) become '_';
+// a name of dots only gets its first character replaced by '_'; an empty
+// name becomes "_".
 std::string SafeHostName(const std::string& dos_name);
 
 // Latin-1 bytes to UTF-8.

@@ -8,14 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "extract/safe_name.h"
-#include "image/image_access.h"
 
 namespace vornik {
-
-const char* const kMsgOverwrite = "Overwrite existing file?";
-const char* const kMsgWriteFailed = "Error occurred while trying to close file, please retry.";
-const char* const kProgramTitle = "Vornik";
 
 bool PathExists(const std::string& path) {
   struct stat info {};
@@ -77,21 +71,6 @@ bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size, 
     return Fail(error, "cannot replace " + path);
   }
   return true;
-}
-
-void SaveAsFile(DiskState& st, WindowPort& win, const std::string& FileName) {
-  const std::string name = SafeHostName(FileName);
-  if (PathExists(name)) {
-    if (win.MsgBox(kMsgOverwrite, MsgIcon::Question, MsgButtons::YesNoDefaultNo, kProgramTitle) != MsgAnswer::Yes) {
-      return;
-    }
-  }
-  const int64_t size = AsIndex(st.fpb);
-  std::string error;
-  if (size < 0 || size > static_cast<int64_t>(st.copybuf.size()) ||
-      !WriteFileAtomic(name, st.copybuf.data(), static_cast<size_t>(size), &error)) {
-    win.MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
-  }
 }
 
 }  // namespace vornik

@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "state/disk_state.h"
-#include "state/window_port.h"
-
 namespace vornik {
 
 // Writes `size` bytes to a temporary file in the target's folder and renames
@@ -17,14 +14,5 @@ bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size, 
 
 // True when any entry (file, folder, link, dot file) of that name exists.
 bool PathExists(const std::string& path);
-
-// Writes copybuf[0..fpb) into the current folder under the safe form of
-// FileName, asking first when a file of that name exists. Shows the failure
-// message when the write fails.
-void SaveAsFile(DiskState& st, WindowPort& win, const std::string& FileName);
-
-extern const char* const kMsgOverwrite;
-extern const char* const kMsgWriteFailed;
-extern const char* const kProgramTitle;  // "Vornik"
 
 }  // namespace vornik

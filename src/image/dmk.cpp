@@ -23,14 +23,6 @@ int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointe
   return count;
 }
 
-void StoreReferenceTable(DiskState& st, const uint16_t raw[kDmkPointers], int count) {
-  for (int i = 0; i < kDmkPointers; ++i) {
-    st.idamtab[i] = static_cast<int16_t>(raw[i] & kDmkPointerOffset);
-    if (st.idamtab[i] == 0) break;
-  }
-  st.spt = static_cast<int16_t>(count);
-}
-
 // A single-density sector on a record written with every byte twice shows
 // its ID mark twice; only images that say they store single density once
 // (header flags 0x40/0x80) are exempt.
@@ -142,8 +134,7 @@ static void SetDmkSides(DiskState& st, const uint16_t raw0[kDmkPointers]) {
 
 void SetDmkGeometry(DiskState& st) {
   uint16_t raw0[kDmkPointers] = {};
-  const int count = ReadDmkPointers(st, kDmkHeaderSize, raw0);
-  StoreReferenceTable(st, raw0, count);
+  st.spt = static_cast<int16_t>(ReadDmkPointers(st, kDmkHeaderSize, raw0));
   SetDmkSides(st, raw0);
   st.tracks = static_cast<int16_t>(std::nearbyint(double(st.fileend) / (double(st.sides) * st.trkindex)));
   for (int t = 0; t < st.tracks; ++t) {
@@ -152,64 +143,30 @@ void SetDmkGeometry(DiskState& st) {
   }
 }
 
-// Numbers every sector in file order, records where each track starts,
-// takes each track's sectors per side from its side-0 record, and finds
-// the directory from the directory data marks.
+// Every ID mark of every track record in file order; each track's sectors
+// per side come from its side-0 record.
 void ScanDmkDirectory(DiskState& st) {
-  int prev_track = 0;
-  int prev_side = 250;  // no side has this number
-  int32_t run_start = 0;
-  int32_t dir_count = 0;
-  int dir_side = -1;
-  int lowest_sector = 30;
-  int32_t lowest_start = 4000;
+  DirectoryScan scan(st, true);
   int64_t last_record = kDmkHeaderSize;
-  st.secnum = 0;
   int64_t k = 0;
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
     uint16_t raw[kDmkPointers] = {};
     const int count = ReadDmkPointers(st, record, raw);
-    StoreReferenceTable(st, raw, count);
+    st.spt = static_cast<int16_t>(count);
     if (k % st.sides == 0) {
       CheckTrackIndex(k / st.sides, "trkspt");
       st.trkspt[k / st.sides] = static_cast<int16_t>(count);
     }
     for (int i = 0; i < count; ++i) {
       const DmkId id = DmkIdAt(st, record, raw[i]);
-      const int track = ImageByte(st, id.mark + id.step);
-      const int side = ImageByte(st, id.mark + 2 * id.step);
-      const int sector = ImageByte(st, id.mark + 3 * id.step);
       const int64_t mark_at = FindDmkDataMark(st, id, true);
-      const bool is_dir = mark_at >= 0 && IsDirMark(ImageByte(st, mark_at));
-      const int32_t secnum = static_cast<int32_t>(st.secnum);
-      if (track > prev_track) {
-        CheckTrackIndex(track, "trkstartsec");
-        prev_track = track;
-        run_start = secnum;
-        st.trkstartsec[track] = static_cast<int16_t>(secnum);
-      }
-      if (side != prev_side) run_start = secnum;
-      if (is_dir) {
-        ++dir_count;
-        if (dir_side < 0) dir_side = side;
-      }
-      if (is_dir && side == dir_side && sector < lowest_sector) {
-        const int32_t candidate = run_start + sector;
-        lowest_sector = sector;
-        if (candidate < lowest_start) {
-          st.dirstartsec = candidate;
-          lowest_start = candidate;
-        }
-      }
-      st.secnum = secnum + 1;
-      prev_track = track;
-      prev_side = side;
+      scan.Add({ImageByte(st, id.mark + id.step), ImageByte(st, id.mark + 2 * id.step),
+                ImageByte(st, id.mark + 3 * id.step), mark_at >= 0 && IsDirMark(ImageByte(st, mark_at))});
     }
     last_record = record;
   }
-  st.direndsec = static_cast<int16_t>(st.dirstartsec + dir_count - 1);
+  scan.Finish();
   st.fpa = double(last_record);
-  st.dirsectors = dir_count;
 }
 
 }  // namespace vornik

@@ -4,17 +4,22 @@
 
 namespace vornik {
 
-const char* const kMsgNotFound = "** ERROR **  Not found, or File format faulty";
-
-void FindSector(DiskState& st, WindowPort& win) {
+Located FindSector(DiskState& st) {
   st.errflg = 0;
   if (st.dmkflag != 0) {
     FindSectorDmk(st);
   } else if (st.jv1 != 0) {
     FindSectorJv1(st);
-  } else {
-    FindSectorJv3(st, win);
+  } else if (!FindSectorJv3(st)) {
+    return Located::kTableCut;
   }
+  return st.errflg == 0 ? Located::kFound : Located::kNotFound;
+}
+
+bool LocateSector(DiskState& st, Notices& notices) {
+  const Located found = FindSector(st);
+  if (found == Located::kTableCut) notices.push_back({kMsgNotFound});
+  return found == Located::kFound;
 }
 
 }  // namespace vornik

@@ -3,16 +3,22 @@
 #pragma once
 
 #include "state/disk_state.h"
-#include "state/window_port.h"
+#include "state/messages.h"
 
 namespace vornik {
 
-// Sets errflg (0 found, 1 not found), fpa, secstep, and datamarkDmk (DMK)
-// or datamarkjv (JV3). A JV3 table that ends inside the image's header
-// shows the locator's message box.
-void FindSector(DiskState& st, WindowPort& win);
+enum class Located {
+  kFound,
+  kNotFound,
+  kTableCut,  // JV3: the header table ends inside the image's header (kMsgNotFound is shown)
+};
 
-// The locator's message for a JV3 image that ends inside its header.
-extern const char* const kMsgNotFound;
+// Sets errflg (0 found, 1 not found), fpa, secstep, and datamarkDmk (DMK)
+// or datamarkjv (JV3).
+Located FindSector(DiskState& st);
+
+// FindSector, adding the locator's message to `notices` when the JV3 table
+// is cut; true when the sector was found.
+bool LocateSector(DiskState& st, Notices& notices);
 
 }  // namespace vornik

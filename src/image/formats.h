@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "state/disk_state.h"
-#include "state/window_port.h"
 
 namespace vornik {
 
@@ -14,7 +13,8 @@ void FindSectorJv1(DiskState& st);
 void SetJv1Geometry(DiskState& st);
 
 // JV3: header-table search, header check, geometry scan.
-void FindSectorJv3(DiskState& st, WindowPort& win);
+// False when the header table ends inside the image's header.
+bool FindSectorJv3(DiskState& st);
 bool Jv3HasHeader(const DiskState& st);
 void SetJv3Geometry(DiskState& st);
 
@@ -34,8 +34,6 @@ struct DmkId {
 // into `raw`; returns the number of non-zero entries. A read outside the
 // image throws when `strict`, else ends the table.
 int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[31], bool strict = true);
-// Keeps a record's pointers (bit 15 cleared) in idamtab and their count in spt.
-void StoreReferenceTable(DiskState& st, const uint16_t raw[31], int count);
 DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer);
 // Forward search for the data mark after an ID field: the offset of the
 // first FB/FA/F8 from the end of the ID field up to mark + distance + 2, or

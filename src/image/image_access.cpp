@@ -14,9 +14,9 @@ void ThrowOutside(const DiskState& st, int64_t i) {
 
 uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsIndex(st.fpa) + int64_t{st.secstep} * k); }
 
-bool SectorInImage(const DiskState& st) {
-  const int64_t first = AsIndex(st.fpa);
-  return first >= 0 && first + int64_t{st.secstep} * (kSectorBytes - 1) <= st.fileend;
+bool SectorBytesInImage(const DiskState& st, int first, int count) {
+  const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * first;
+  return from >= 0 && from + int64_t{st.secstep} * (count - 1) < st.fileend;
 }
 
 void CheckTrackIndex(int64_t t, const char* table) {

@@ -28,8 +28,11 @@ inline std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i) {
 // Byte k (0..255) of the sector last located: diskbuf[fpa + secstep * k].
 // Throws DiskError when that lies outside the image.
 uint8_t SectorByte(const DiskState& st, int k);
-// True when all 256 data bytes of the sector last located lie in the image.
-bool SectorInImage(const DiskState& st);
+// True when bytes first..first+count-1 of the sector last located all lie
+// in the image file (the spare byte behind it does not count).
+bool SectorBytesInImage(const DiskState& st, int first, int count);
+// True when all 256 data bytes of the sector last located lie in the image file.
+inline bool SectorInImage(const DiskState& st) { return SectorBytesInImage(st, 0, 256); }
 
 // Table index checks: throw DiskError naming the table.
 void CheckTrackIndex(int64_t t, const char* table);

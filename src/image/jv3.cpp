@@ -2,7 +2,6 @@
 // the sectors' data in table order.
 #include <algorithm>
 
-#include "image/find_sector.h"
 #include "image/formats.h"
 #include "image/image_access.h"
 #include "image/layout.h"
@@ -11,17 +10,16 @@
 namespace vornik {
 
 // Scans the header table for the first entry with the wanted track, sector
-// and side. An entry that reaches past the image is no match; the table
-// ending inside the image's header is reported.
-void FindSectorJv3(DiskState& st, WindowPort& win) {
+// and side. An entry that reaches past the image is no match. Returns false
+// when the table ends inside the image's header.
+bool FindSectorJv3(DiskState& st) {
   st.secstep = 1;
   int64_t p = 0;
   for (int n = 0;; ++n, p += kJv3EntryBytes) {
     st.fpa = double(p);
     if (p >= st.fileend) {
       st.errflg = 1;
-      win.MsgBox(kMsgNotFound, MsgIcon::None, MsgButtons::Ok, "Error");
-      return;
+      return false;
     }
     bool match = false;
     if (InImage(st, p + 2)) {  // the whole entry lies in the image
@@ -34,11 +32,11 @@ void FindSectorJv3(DiskState& st, WindowPort& win) {
     if (match) {
       st.fpa = double(kJv3DataStart + int64_t{kSectorBytes} * n);
       if (st.fpa >= st.fileend) st.errflg = 1;
-      return;
+      return true;
     }
     if (n == kJv3Entries - 1) {
       st.errflg = 1;
-      return;
+      return true;
     }
   }
 }
@@ -84,54 +82,19 @@ void SetJv3Geometry(DiskState& st) {
   st.spg = st.spt == 18 ? 6 : 5;
 }
 
-// Numbers the sectors in table order, records each track's first side-0
-// sector and finds the directory: the run from the lowest-numbered
-// directory-marked sector on the side of the first one met.
+// The sectors in table order, up to the first unused entry.
 void ScanJv3Directory(DiskState& st) {
-  int prev_track = 0;
-  int prev_side = 200;  // no side has this number
-  int32_t run_start = 0;
-  int32_t dir_count = 0;
-  int dir_side = -1;
-  int lowest_sector = 30;
-  int32_t lowest_start = 4000;
+  DirectoryScan scan(st, false);
   int last_track = 1;  // a table without any used entry counts two tracks
-  st.secnum = 0;
   for (int64_t p = 0; p <= kJv3LastEntryOffset; p += kJv3EntryBytes) {
     const int track = ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
-    const int sector = ImageByte(st, p + 1);
     const int flags = ImageByte(st, p + 2);
-    const int side = flags & kJv3FlagSide1;
-    const bool is_dir = (flags & kJv3FlagDirMark) != 0;
-    CheckTrackIndex(track, "trkstartsec");
-    const int32_t secnum = static_cast<int32_t>(st.secnum);
-    if (track > prev_track) {
-      prev_track = track;
-      run_start = secnum;
-      if (side == 0) st.trkstartsec[track] = static_cast<int16_t>(secnum);
-    }
-    if (side != prev_side) run_start = secnum;
-    if (is_dir) {
-      ++dir_count;
-      if (dir_side < 0) dir_side = side;
-    }
-    if (is_dir && side == dir_side && sector < lowest_sector) {
-      const int32_t candidate = run_start + sector;
-      lowest_sector = sector;
-      if (candidate < lowest_start) {
-        st.dirstartsec = candidate;
-        lowest_start = candidate;
-      }
-    }
-    st.secnum = secnum + 1;
-    prev_track = track;
-    prev_side = side;
+    scan.Add({track, flags & kJv3FlagSide1, ImageByte(st, p + 1), (flags & kJv3FlagDirMark) != 0});
     last_track = track;
   }
-  st.direndsec = static_cast<int16_t>(st.dirstartsec + dir_count - 1);
+  scan.Finish();
   st.tracks = static_cast<int16_t>(1 + last_track);
-  st.dirsectors = dir_count;
 }
 
 }  // namespace vornik

@@ -1,11 +1,46 @@
 // The directory location scan of DMK and JV3 images: one pass over every
 // sector in stored order that numbers the sectors, records where each
-// track starts, and finds the run of directory-marked sectors.
+// track starts, and finds the run of directory-marked sectors. Each format
+// enumerates its sectors; the rules applied to them are kept here once.
 #pragma once
 
 #include "state/disk_state.h"
 
 namespace vornik {
+
+// One sector as the scan meets it: its ID as recorded, and whether it
+// carries the directory data mark.
+struct ScanSector {
+  int track = 0;
+  int side = 0;
+  int sector = 0;
+  bool dir = false;
+};
+
+// Numbers the sectors handed to Add (secnum), records trkstartsec, and on
+// Finish sets dirstartsec, direndsec and dirsectors: the directory is the
+// run from the lowest-numbered directory-marked sector on the side of the
+// first one met (the lowest such start), as long as the image holds
+// directory sectors.
+class DirectoryScan {
+ public:
+  // `track_start_any_side`: a track's start is recorded from a sector of
+  // either side (DMK), or from side 0 only (JV3).
+  DirectoryScan(DiskState& st, bool track_start_any_side);
+  void Add(const ScanSector& s);
+  void Finish();
+
+ private:
+  DiskState& st_;
+  bool track_start_any_side_;
+  int prev_track_ = 0;
+  int prev_side_ = -1;  // no side yet
+  int32_t run_start_ = 0;
+  int32_t dir_count_ = 0;
+  int dir_side_ = -1;
+  int lowest_sector_ = 30;  // a directory sector numbered 30 or more never starts it
+  int32_t lowest_start_ = 4000;
+};
 
 void ScanJv3Directory(DiskState& st);
 void ScanDmkDirectory(DiskState& st);

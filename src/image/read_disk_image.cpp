@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "directory/read_directory.h"
 #include "image/find_sector.h"
 #include "image/formats.h"
 #include "image/image_access.h"
@@ -12,40 +11,29 @@
 
 namespace vornik {
 
-const char* const kMsgRealDisk =
-    "** ERROR **  This file is a DMK type REAL disk format,\r                     used to access REAL Disks";
-const char* const kMsgNoHeader =
-    "** ERROR **\r This file does not have an EMULATOR Disk format HEADER\r    It may be a Disk file for use with a "
-    "dedicated program";
-const char* const kMsgTooLarge = "** ERROR **  File is too large to be a disk image";
-const char* const kMsgOpenFailed = "Error encountered while trying to open file, please retry.";
-const char* const kTitleError = "Error";
-const char* const kTitleOpenFailed = "Text Editor";
-
 std::string NumText(long value) {
   std::string text = value >= 0 ? " " : "";
   text += std::to_string(value);
   return text;
 }
 
-bool OpenFile(DiskState& st, WindowPort& win, const std::string& FileName) {
+bool OpenFile(DiskState& st, const std::string& FileName) {
   st.channel1.Close();
   if (st.channel1.OpenForRead(FileName)) return true;
-  win.MsgBox(kMsgOpenFailed, MsgIcon::Exclamation, MsgButtons::Ok, kTitleOpenFailed);
   st.channel1.Close();
   return false;
 }
 
 namespace {
 
-// Step 1: the whole file into diskbuf, one spare zero byte behind it.
-bool LoadImage(DiskState& st, WindowPort& win) {
+// The whole file into diskbuf, one spare zero byte behind it.
+bool LoadImage(DiskState& st, Notices& notices) {
   if (!st.channel1.IsOpen()) throw DiskError("no file is open");
   const int64_t length = st.channel1.Length();
   if (length < 0) throw DiskError("the length of the file cannot be read");
   if (length > kMaxImageBytes) {
     st.channel1.Close();
-    win.MsgBox(kMsgTooLarge, MsgIcon::None, MsgButtons::Ok, kTitleError);
+    notices.push_back({kMsgTooLarge});
     return false;
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(length) + 1, 0);
@@ -65,12 +53,11 @@ bool LoadImage(DiskState& st, WindowPort& win) {
 }
 
 // Track 0 numbered from 1 when it has no sector 0.
-void ProbeNumbering(DiskState& st, WindowPort& win) {
+void ProbeNumbering(DiskState& st, Notices& notices) {
   st.TrkToFind = 0;
   st.SideToFind = 0;
   st.SecToFind = 0;
-  FindSector(st, win);
-  st.firstsecnum = st.errflg ? 1 : 0;
+  st.firstsecnum = LocateSector(st, notices) ? 0 : 1;
   if (st.firstsecnum == 1 && st.dirsectors > 0) {
     // The scan took the recorded sector number for a position from 0.
     st.dirstartsec -= 1;
@@ -94,56 +81,42 @@ void MarkNewdos(DiskState& st) {
 
 // Looks for the Newdos/80 mark in the third sector of `track`. Returns
 // false when that sector is not on the disk.
-bool ProbeNewdos(DiskState& st, WindowPort& win, int track, bool* marked) {
+bool ProbeNewdos(DiskState& st, Notices& notices, int track, bool* marked) {
   st.TrkToFind = static_cast<int16_t>(track);
   st.SideToFind = 0;
   st.SecToFind = static_cast<int16_t>(2 + st.firstsecnum);
-  FindSector(st, win);
-  if (st.errflg == 1) return false;
+  if (!LocateSector(st, notices)) return false;
   st.scanbyte = SectorByte(st, kNewdosMarkOffset);
   st.newdosflag = 0;
   *marked = st.scanbyte == kNewdosMark;
   return true;
 }
 
-void HandOver(DiskState& st, WindowPort& win) {
-  st.spgaa = "   Spg =" + NumText(st.spg);
-  if (st.openflag != 0) {
-    st.secnum = st.dirstartsec;
-    ReadDirectory(st, win);
-  }
-}
-
-ReadResult ReadJv1(DiskState& st, WindowPort& win) {
+ReadResult ReadJv1(DiskState& st) {
   SetJv1Geometry(st);
   st.fpa = kJv1SystemSector;
   st.secstep = 1;
   st.scanbyte = SectorByte(st, kNewdosMarkOffset);
   st.newdosflag = 0;
   st.spg = 5;
+  if (st.scanbyte == kNewdosMark) MarkNewdos(st);
   st.spgaa = "   Spg =" + NumText(st.spg);
-  if (st.scanbyte == kNewdosMark) {
-    MarkNewdos(st);
-    HandOver(st, win);
-  } else {
-    ReadDirectory(st, win);
-  }
-  return ReadResult::kListed;
+  return ReadResult::kIdentified;
 }
 
 }  // namespace
 
-ReadResult ReadDiskImage(DiskState& st, WindowPort& win) {
-  if (!LoadImage(st, win)) return ReadResult::kTooLarge;
+ReadResult ReadDiskImage(DiskState& st, Notices& notices) {
+  if (!LoadImage(st, notices)) return ReadResult::kTooLarge;
 
-  // Step 2: JV1 boot sector signature. All three bytes are read.
+  // JV1 by its boot sector signature. All three bytes are read.
   const bool b0 = ImageByte(st, 0) == kJv1Signature[0];
   const bool b1 = ImageByte(st, 1) == kJv1Signature[1];
   const bool b2 = ImageByte(st, 2) == kJv1Signature[2];
   st.jv1 = (b0 && b1 && b2) ? 1 : 0;
-  if (st.jv1 == 1) return ReadJv1(st, win);
+  if (st.jv1 == 1) return ReadJv1(st);
 
-  // Step 4: DMK by its track record length, else JV3.
+  // DMK by its track record length, else JV3.
   st.trkindex = ImageByte(st, kDmkTrackLenLow) + 256 * ImageByte(st, kDmkTrackLenLow + 1);
   st.spg = 5;
   if (st.trkindex == kDmkTrackLenDouble || st.trkindex == kDmkTrackLenSingle || IsPlausibleDmk(st)) {
@@ -152,7 +125,7 @@ ReadResult ReadDiskImage(DiskState& st, WindowPort& win) {
 
   if (st.dmkflag == 1) {
     if (IsDmkRealDisk(st)) {
-      win.MsgBox(kMsgRealDisk, MsgIcon::None, MsgButtons::Ok, kTitleError);
+      notices.push_back({kMsgRealDisk});
       return ReadResult::kRefused;
     }
     SetDmkGeometry(st);
@@ -160,7 +133,7 @@ ReadResult ReadDiskImage(DiskState& st, WindowPort& win) {
     st.filetype = "DMK";
   } else {
     if (!Jv3HasHeader(st)) {
-      win.MsgBox(kMsgNoHeader, MsgIcon::None, MsgButtons::Ok, kTitleError);
+      notices.push_back({kMsgNoHeader});
       return ReadResult::kRefused;
     }
     SetJv3Geometry(st);
@@ -168,21 +141,22 @@ ReadResult ReadDiskImage(DiskState& st, WindowPort& win) {
     st.filetype = "JV3";
   }
 
-  // Step 7: summary texts and the sector numbering of track 0.
+  // The summary texts and the sector numbering of track 0.
   st.secnum = 0;
   st.dd = st.dens == 2 ? "   D/Density" : st.dens == 3 ? "   Dual/Density" : "   S/Density";
   st.sda = st.sides == 2 ? "  D/Sided" : "  S/Sided";
   st.spt = st.trkspt[0];
-  ProbeNumbering(st, win);
+  ProbeNumbering(st, notices);
   RejectOversizedDirectory(st);
 
-  // Step 8: the Newdos/80 mark in the third sector of track 0, then track 1.
+  // The Newdos/80 mark in the third sector of track 0, then track 1.
   bool marked = false;
-  if (!ProbeNewdos(st, win, 0, &marked)) return ReadResult::kProbeFailed;
-  if (!marked && !ProbeNewdos(st, win, 1, &marked)) return ReadResult::kProbeFailed;
+  if (!ProbeNewdos(st, notices, 0, &marked)) return ReadResult::kProbeFailed;
+  if (!marked && !ProbeNewdos(st, notices, 1, &marked)) return ReadResult::kProbeFailed;
   if (marked) MarkNewdos(st);
-  HandOver(st, win);
-  return ReadResult::kListed;
+  st.spgaa = "   Spg =" + NumText(st.spg);
+  st.secnum = st.dirstartsec;
+  return ReadResult::kIdentified;
 }
 
 }  // namespace vornik

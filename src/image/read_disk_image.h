@@ -1,36 +1,29 @@
 // Loading and identifying an image: reads the file open on channel 1 into
 // diskbuf, decides JV1, DMK or JV3, works out the geometry, finds the
-// directory, tests for Newdos/80 and hands over to ReadDirectory.
+// directory and tests for Newdos/80. The directory walk comes after it.
 #pragma once
 
 #include <string>
 
 #include "state/disk_state.h"
-#include "state/window_port.h"
+#include "state/messages.h"
 
 namespace vornik {
 
 enum class ReadResult {
-  kListed,       // ReadDirectory ran (the list may still be empty)
-  kRefused,      // real-disk or no-header message shown
-  kTooLarge,     // larger than any disk image; message shown, nothing changed
-  kProbeFailed,  // a Newdos/80 probe did not find its sector; quiet end
+  kIdentified,   // geometry and directory location set: the walk may follow
+  kRefused,      // real-disk or no-header message
+  kTooLarge,     // larger than any disk image; nothing changed
+  kProbeFailed,  // a Newdos/80 probe did not find its sector
 };
 
-// Throws DiskError for every other quiet end (a read outside the image, a
-// table index out of range, no file open on channel 1).
-ReadResult ReadDiskImage(DiskState& st, WindowPort& win);
+// Messages to show are added to `notices`. Throws DiskError for every other
+// failure (a read outside the image, a table index out of range, no file
+// open on channel 1).
+ReadResult ReadDiskImage(DiskState& st, Notices& notices);
 
-// Opens FileName read-only on channel 1. A file that cannot be opened gets
-// the open-failure message; returns whether the channel is open.
-bool OpenFile(DiskState& st, WindowPort& win, const std::string& FileName);
-
-extern const char* const kMsgRealDisk;
-extern const char* const kMsgNoHeader;
-extern const char* const kMsgTooLarge;
-extern const char* const kMsgOpenFailed;
-extern const char* const kTitleError;      // "Error"
-extern const char* const kTitleOpenFailed; // "Text Editor"
+// Opens FileName read-only on channel 1; false when it cannot be opened.
+bool OpenFile(DiskState& st, const std::string& FileName);
 
 // Decimal text with one leading blank when not negative.
 std::string NumText(long value);

@@ -1,8 +1,9 @@
-// The one record through which every procedure of Vornik talks: the image,
-// its identification and geometry, the directory location, the summary
-// texts, the sector locator's arguments and results, and the working values
-// of the directory walk and the extraction. Widths are the disk tool's own:
-// Integer = int16_t, Long = int32_t, Double = double, Byte = uint8_t.
+// The record through which the procedures of Vornik talk: the image, its
+// identification and geometry, the directory location, the summary texts,
+// the sector locator's arguments and results, and the working values of
+// the directory walk and the extraction. The field widths are fixed: 16-bit
+// counts and sector numbers, 32-bit lengths, and byte offsets and counts
+// held in doubles with whole values.
 #pragma once
 
 #include <array>
@@ -40,7 +41,6 @@ struct DiskState {
   int16_t spt = 0;                      // sectors on one side of a track
   std::array<int16_t, 81> trkspt{};     // sectors per side, by track
   std::array<int16_t, 81> trkstartsec{};  // logical number of each track's first sector
-  std::array<int16_t, 31> idamtab{};    // DMK: ID-mark pointers of one track record
   int16_t spg = 0;                      // sectors per granule
   int16_t spl = 0;                      // Newdos/80: sectors per allocation unit
 

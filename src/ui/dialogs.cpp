@@ -33,8 +33,10 @@ std::optional<QString> QtDialogs::ChooseImage(QWidget* parent) {
   return files.front();
 }
 
-std::optional<QString> QtDialogs::ChooseCopyTarget(QWidget* parent, const QString& proposed_name) {
+std::optional<QString> QtDialogs::ChooseCopyTarget(QWidget* parent, const QString& folder,
+                                                   const QString& proposed_name) {
   QFileDialog dialog(parent);
+  dialog.setDirectory(folder);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // The copy asks about overwriting itself, after the dialog.

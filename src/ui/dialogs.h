@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "state/window_port.h"
+#include "state/messages.h"
 
 class QWidget;
 
@@ -20,10 +20,11 @@ class Dialogs {
   // the user cancelled.
   virtual std::optional<QString> ChooseImage(QWidget* parent) = 0;
 
-  // The Save dialog that picks the folder a copy goes into, proposing
-  // `proposed_name`: the confirmed full path, or nothing on cancel. It asks
-  // no overwrite question of its own.
-  virtual std::optional<QString> ChooseCopyTarget(QWidget* parent, const QString& proposed_name) = 0;
+  // The Save dialog that picks the folder a copy goes into, starting in
+  // `folder` and proposing `proposed_name`: the confirmed full path, or
+  // nothing on cancel. It asks no overwrite question of its own.
+  virtual std::optional<QString> ChooseCopyTarget(QWidget* parent, const QString& folder,
+                                                  const QString& proposed_name) = 0;
 
   // A modal message box; `text` already has its line breaks as '\n'.
   virtual MsgAnswer Message(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
@@ -34,7 +35,8 @@ class Dialogs {
 class QtDialogs : public Dialogs {
  public:
   std::optional<QString> ChooseImage(QWidget* parent) override;
-  std::optional<QString> ChooseCopyTarget(QWidget* parent, const QString& proposed_name) override;
+  std::optional<QString> ChooseCopyTarget(QWidget* parent, const QString& folder,
+                                          const QString& proposed_name) override;
   MsgAnswer Message(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
                     const QString& title) override;
 };

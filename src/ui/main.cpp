@@ -17,7 +17,6 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "state/window_port.h"
 #include "ui/icon.h"
 #include "ui/vornik_main.h"
 
@@ -44,7 +43,7 @@ int main(int argc, char** argv) {
   if (!open_path.isEmpty()) {
     QTimer::singleShot(0, &window, [&window, open_path] {
       window.OpenImagePath(open_path);
-      const QString format = window.Box(vornik::TextBox::Txtfiletype)->text();
+      const QString format = window.Box(vornik::ui::TextBox::Txtfiletype)->text();
       std::printf("vornik: %s %d files\n", format.toLocal8Bit().constData(), window.List1().ListCount());
       std::fflush(stdout);
     });

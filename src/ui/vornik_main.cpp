@@ -22,11 +22,11 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "directory/read_directory.h"
+#include "directory/dos_name.h"
+#include "directory/open_image.h"
 #include "extract/copy_out_file.h"
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
-#include "image/open_image.h"
 #include "image/read_disk_image.h"
 #include "ui/icon.h"
 
@@ -139,8 +139,8 @@ int TwipsToPixels(int twips, double dpi) {
 }
 
 void PrepareApplication() {
+  // No display name: the platform would append it to the caption.
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-  QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
   // A metric-compatible monospace face where "Courier New" is not installed.
   QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
 }
@@ -286,46 +286,57 @@ void VornikMain::mnuFileItem_Click(int16_t Index) {
 }
 
 void VornikMain::OpenImagePath(const QString& path) {
-  st_.Filename = QFile::encodeName(path).toStdString();
-  OpenFile(st_.Filename);
-  TxtFilename_->setText(QFile::decodeName(QByteArray::fromStdString(st_.Filename)));
-  TxtFilename_->setCursorPosition(0);
-
-  // A name without any folder part is no file that could have been chosen.
-  size_t separator = st_.Filename.rfind('/');
+  const std::string name = QFile::encodeName(path).toStdString();
+  // A name without any folder part is no file that could have been chosen:
+  // it is tried, and nothing else happens.
+  size_t separator = name.rfind('/');
 #ifdef _WIN32
-  const size_t backslash = st_.Filename.rfind('\\');
+  const size_t backslash = name.rfind('\\');
   if (backslash != std::string::npos && (separator == std::string::npos || backslash > separator))
     separator = backslash;
 #endif
+  OpenOutcome out;
+  if (separator == std::string::npos) {
+    st_.Filename = name;
+    OpenFile(st_.Filename);
+  } else {
+    // The image's folder becomes the current one: the Save dialog starts there.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    out = OpenImage(st_, name);
+  }
+  TxtFilename_->setText(QFile::decodeName(QByteArray::fromStdString(st_.Filename)));
+  TxtFilename_->setCursorPosition(0);
   if (separator == std::string::npos) return;
-
-  st_.openflag = 1;
   list1_.Clear();
   RefreshLists();
-  // Damaged images end here quietly; refusals have shown their message.
-  ReadOpenedImage(st_, *this);
+  // Damaged images end quietly; refusals show their message.
+  ShowNotices(out.notices);
+  if (out.kind == OpenKind::kListed) ShowListing(out.listing);
   RefreshLists();
 }
 
-void VornikMain::OpenFile(const std::string& FileName) { vornik::OpenFile(st_, *this, FileName); }
+void VornikMain::OpenFile(const std::string& FileName) {
+  if (!vornik::OpenFile(st_, FileName)) ShowNotices({{kMsgOpenFailed, MsgIcon::Exclamation, kTitleOpenFailed}});
+}
 
 void VornikMain::List1_Click() {
   const int index = list1_.ListIndex();
   if (index < 0 || index >= list1_.ListCount()) return;
-  Text1_->setText(QString::fromLatin1(ShownName(list1_.List(index))));
+  Text1_->setText(QString::fromLatin1(DosName::FromItem(list1_.List(index)).Shown()));
 }
 
 void VornikMain::Cmndcopytofolder_Click() {
   if (st_.openflag == 0) return;
   const int index = list1_.ListIndex();
   if (index < 0) return;
-  st_.secnum = list1_.ItemData(index);
-  if (st_.secnum < st_.dirstartsec || st_.secnum > st_.direndsec) return;
-  if (!CopyOutFile(st_, *this)) return;  // it has said why
+  Notices notices;
+  const CopyStatus copied =
+      CopyListedEntry(st_, {list1_.List(index), list1_.ItemData(index), list2_.ItemData(index)}, notices);
+  ShowNotices(notices);
+  if (copied != CopyStatus::kCopied) return;  // outside the directory, or it has said why
 
-  std::optional<QString> chosen =
-      dialogs_->ChooseCopyTarget(this, QString::fromStdString(SafeHostName(st_.Copyfilename)));
+  std::optional<QString> chosen = dialogs_->ChooseCopyTarget(this, QDir::currentPath(),
+                                                             QString::fromStdString(SafeHostName(st_.Copyfilename)));
   if (!chosen) return;  // cancelled: nothing is written
   // The copy goes into the folder the dialog was confirmed in, under its
   // DOS name; if that folder cannot be entered nothing is written at all.
@@ -334,7 +345,19 @@ void VornikMain::Cmndcopytofolder_Click() {
   SaveAsFile(st_.Filename);
 }
 
-void VornikMain::SaveAsFile(const std::string& FileName) { vornik::SaveAsFile(st_, *this, FileName); }
+void VornikMain::SaveAsFile(const std::string& FileName) {
+  const std::string name = SafeHostName(FileName);
+  if (PathExists(name) &&
+      MsgBox(kMsgOverwrite, MsgIcon::Question, MsgButtons::YesNoDefaultNo, kProgramTitle) != MsgAnswer::Yes) {
+    return;
+  }
+  const int64_t size = AsIndex(st_.fpb);
+  std::string error;
+  if (size < 0 || size > static_cast<int64_t>(st_.copybuf.size()) ||
+      !WriteFileAtomic(name, st_.copybuf.data(), static_cast<size_t>(size), &error)) {
+    MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+  }
+}
 
 QLineEdit* VornikMain::Box(TextBox box) const {
   switch (box) {
@@ -366,6 +389,24 @@ MsgAnswer VornikMain::MsgBox(const std::string& text, MsgIcon icon, MsgButtons b
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return dialogs_->Message(this, shown, icon, buttons, QString::fromLatin1(title));
+}
+
+void VornikMain::ShowNotices(const Notices& notices) {
+  for (const Notice& n : notices) MsgBox(n.text, n.icon, MsgButtons::Ok, n.title);
+}
+
+void VornikMain::ShowListing(const Listing& listing) {
+  if (listing.filetype == "DMK") SetBoxBackColor(TextBox::Txtfiletype, kColourRed);
+  if (listing.filetype == "JV3") SetBoxBackColor(TextBox::Txtfiletype, kColourGreen);
+  SetBoxText(TextBox::Txtfiletype, listing.filetype);
+  SetBoxText(TextBox::Text3, listing.summary);
+  SetBoxText(TextBox::Text2, "");
+  if (listing.newdos) {
+    SetBoxForeColor(TextBox::Text2, kColourNewdos);
+    SetBoxText(TextBox::Text2, "  Newdos/80");
+    SetBoxForeColor(TextBox::Text3, kColourBlue);
+  }
+  FillLists(listing, list1_, list2_);
 }
 
 void VornikMain::RefreshLists() {

@@ -1,7 +1,7 @@
 // The program's one window: the image's format, path and summary boxes, the
 // sorted file list, the copy frame and the File menu. It owns the disk
-// state and is the window the core draws on; its commands are thin and
-// leave the work to the core.
+// state; its commands are thin, leave the work to the core and show what
+// the core returns.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,10 @@
 #include <QColor>
 #include <QMainWindow>
 
+#include "directory/read_directory.h"
 #include "state/disk_state.h"
+#include "state/messages.h"
 #include "state/sorted_list.h"
-#include "state/window_port.h"
 #include "ui/dialogs.h"
 
 class QLabel;
@@ -30,7 +31,15 @@ int32_t FromQColor(const QColor& colour);
 // Pixels for a distance in twips (1/1440 inch) at `dpi` dots per inch.
 int TwipsToPixels(int twips, double dpi);
 
-class VornikMain : public QMainWindow, public WindowPort {
+// Colours are 24-bit values with red in the low byte.
+constexpr int32_t kColourRed = 255;
+constexpr int32_t kColourGreen = 65280;
+constexpr int32_t kColourBlue = 16711680;
+constexpr int32_t kColourNewdos = 16576;  // red 192, green 64, blue 0
+
+enum class TextBox { Txtfiletype, Text2, Text3 };
+
+class VornikMain : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -52,15 +61,8 @@ class VornikMain : public QMainWindow, public WindowPort {
   // dropping a file on the window comes here too.
   void OpenImagePath(const QString& path);
 
-  // What the core draws on.
-  void SetBoxText(TextBox box, const std::string& text) override;
-  void SetBoxBackColor(TextBox box, int32_t colour) override;
-  void SetBoxForeColor(TextBox box, int32_t colour) override;
-  SortedList& List1() override { return list1_; }
-  SortedList& List2() override { return list2_; }
-  MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
-                   const std::string& title) override;
-
+  SortedList& List1() { return list1_; }
+  SortedList& List2() { return list2_; }
   DiskState& State() { return st_; }
   QLineEdit* Box(TextBox box) const;
 
@@ -71,6 +73,13 @@ class VornikMain : public QMainWindow, public WindowPort {
  private:
   void BuildControls();
   void BuildMenu();
+  void SetBoxText(TextBox box, const std::string& text);
+  void SetBoxBackColor(TextBox box, int32_t colour);
+  void SetBoxForeColor(TextBox box, int32_t colour);
+  MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title);
+  void ShowNotices(const Notices& notices);
+  // The format, summary and DOS boxes and the two lists of an opened image.
+  void ShowListing(const Listing& listing);
   // Shows the two list models in their list boxes again.
   void RefreshLists();
 

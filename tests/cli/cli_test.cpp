@@ -41,7 +41,7 @@ Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 // bytes some listed files must copy to.
 struct Images {
   TempDir dir;
-  std::string plain, odd, jv3, dmk, newdos;
+  std::string plain, odd, jv3, dmk, newdos, cases;
   Bytes hello, prog, dup1;
 };
 Images* images = nullptr;
@@ -91,6 +91,12 @@ void MakeImages(Images& im) {
   for (int l = 100; l < 115; ++l) FillPattern(newdos, l);
   PutEntries(newdos, 170, {{0x10, "ND", "TXT", 7, {Slot(10, 1, 2)}}});
   Save(im.newdos, "newdos.dsk", ToJv1(newdos));
+
+  // One name in three cases.
+  Save(im.cases, "cases.dsk",
+       ToJv1(Jv1With({{0x10, "ALPHA", "BAS", 1, {Slot(5, 0, 1)}},
+                      {0x10, "alpha", "bas", 1, {Slot(6, 0, 1)}},
+                      {0x10, "Alpha", "Bas", 1, {Slot(7, 0, 1)}}})));
 }
 
 class CliTest : public ::testing::Test {
@@ -234,6 +240,9 @@ TEST_F(CliTest, ExtractWritesWhatItCanAndSaysWhatItCannot) {
       {"a name not on the disk", &images->odd, {"NOPE/TXT", "dup.txt"}, 4, {"DUP.TXT"}},
       {"missing name only", &images->odd, {"NOPE.TXT"}, 3, {}},
       {"hostile name by its safe form", &images->odd, {"a_b\u00e9._x"}, 0, {"A_B\u00e9._X"}},
+      // A name given exactly as listed selects that entry alone.
+      {"exactly as listed", &images->cases, {"alpha/bas", "Alpha.Bas"}, 0, {"Alpha.Bas", "alpha.bas"}},
+      {"in another case", &images->cases, {"alpha/BAS"}, 0, {"ALPHA.BAS", "Alpha.Bas", "alpha.bas"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);

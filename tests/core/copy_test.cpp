@@ -154,7 +154,7 @@ TEST_P(CopyOut, CopiesExactlyTheFilesSectors) {
   const int i = o->IndexOf("FILE", "DAT");
   ASSERT_GE(i, 0);
   ASSERT_TRUE(o->Copy(i));
-  EXPECT_TRUE(o->win.messages.empty());
+  EXPECT_TRUE(o->notices.empty());
   const Bytes want = c.expect(d);
   EXPECT_EQ(o->st.fpb, double(want.size()));
   EXPECT_TRUE(o->Copied() == want) << "copied " << o->st.fpb / 256 << " sectors, wanted " << want.size() / 256;
@@ -232,6 +232,12 @@ const BadCase kBad[] = {
        b.resize(30 * 2560);
        return b;
      }},
+    {"sector_straddles_image_end",
+     [] {
+       Bytes b = Jv1Bad(File(0, {Slot(35, 0, 1)}));
+       b.resize(35 * 2560 + 100);
+       return b;
+     }},
     {"extents_overflow_copy_buffer",
      [] { return Jv1Bad(File(0, {Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32)}, false)); }},
     {"newdos_unit_overflow", [] { return ToJv1(Jv1Newdos(File(0, {Slot(200, 0, 1)}), 1275)); }},
@@ -250,16 +256,27 @@ TEST_P(CopyFails, ShowsOneMessageAndReturnsFalse) {
   const int i = o->IndexOf("FILE", "DAT");
   ASSERT_GE(i, 0);
   EXPECT_FALSE(o->Copy(i));
-  ASSERT_EQ(o->win.messages.size(), 1u);
-  const Message& m = o->win.messages[0];
+  ASSERT_EQ(o->notices.size(), 1u);
+  const Notice& m = o->notices[0];
   EXPECT_EQ(m.text, "** ERROR **  File could not be read, nothing was copied");
   EXPECT_EQ(m.title, "Error");
   EXPECT_EQ(m.icon, MsgIcon::None);
-  EXPECT_EQ(m.buttons, MsgButtons::Ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, CopyFails, ::testing::ValuesIn(kBad),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// An entry is listed and copied when its own 32 bytes lie in the image,
+// whatever happens to the rest of its directory sector.
+TEST(CopyOut, EntryOfADirectorySectorCutShort) {
+  Disk d = Jv1With({{0x10, "FIRST", "DAT", 0, {Slot(5, 0, 1)}}, {0x10, "SECOND", "DAT", 0, {Slot(6, 0, 1)}}});
+  Bytes b = ToJv1(d);
+  b.resize(172 * 256 + 60);  // entry 1's name is in, its extents are not
+  auto o = OpenBytes(b);
+  ASSERT_EQ(o->Items(), std::vector<std::string>{"FIRST    DAT"});
+  ASSERT_TRUE(o->Copy(0));
+  EXPECT_EQ(o->Copied(), SectorsOf(d, Range(50, 54)));
+}
 
 // ---- writing the copy out -----------------------------------------------------
 
@@ -269,6 +286,7 @@ TEST(SafeHostName, NothingCanLeaveTheFolder) {
       {"A\\B.C", "A_B.C"},         {std::string("A\0B.C", 5), "A_B.C"},
       {"\x01\x1F\x7F.X", "___.X"}, {".", "_"},             {"..", "_."},
       {"...", "_.."},               {"", "_"},              {"CAF\xC9.TXT", "CAF\xC3\x89.TXT"},
+      {"\x80\x9B[2J\x9F.\xA0", "__[2J_.\xC2\xA0"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(SafeHostName(in), out) << in;
 }

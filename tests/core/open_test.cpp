@@ -121,13 +121,11 @@ TEST_P(RoundTripTest, ReadsBackWhatWasBuilt) {
   const Bytes bytes = Serialize(d, c.fmt, c.dmk);
   auto o = OpenBytes(bytes);
   ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
-  EXPECT_TRUE(o->win.messages.empty());
+  EXPECT_TRUE(o->notices.empty());
   const char* format = c.fmt == Fmt::kJv1 ? "JV1" : c.fmt == Fmt::kDmk ? "DMK" : "JV3";
-  EXPECT_EQ(o->win.Get(TextBox::Txtfiletype).text, format);
-  EXPECT_EQ(o->win.Get(TextBox::Txtfiletype).back,
-            c.fmt == Fmt::kJv1 ? -1 : c.fmt == Fmt::kDmk ? kColourRed : kColourGreen);
-  EXPECT_EQ(o->win.Get(TextBox::Text3).text, c.summary);
-  EXPECT_EQ(o->win.Get(TextBox::Text2).text, "");
+  EXPECT_EQ(o->out.listing.filetype, format);
+  EXPECT_EQ(o->out.listing.summary, c.summary);
+  EXPECT_FALSE(o->out.listing.newdos);
   EXPECT_EQ(o->st.sides, c.sides);
   EXPECT_EQ(o->st.dirstartsec, c.dirstart);
   EXPECT_EQ(o->st.direndsec, c.dirend);
@@ -223,8 +221,8 @@ TEST(DirectoryWalk, ListsUsedEntriesOfSectors172To179) {
   EXPECT_EQ(o->Items(), (std::vector<std::string>{"EIGHT    SYS", "HIGH     SYS", "LAST     SYS", "SYS0     SYS",
                                                   "ZED      SYS", "zed      SYS"}));
   // The two lists stay in step: the lower-case twin sorts after its equal.
-  EXPECT_EQ(o->win.list1.ItemData(5), 177);
-  EXPECT_EQ(o->win.list2.ItemData(5), 5);
+  EXPECT_EQ(o->list1.ItemData(5), 177);
+  EXPECT_EQ(o->list2.ItemData(5), 5);
 }
 
 TEST(SortedList, Collation) {
@@ -274,16 +272,11 @@ TEST_P(Newdos, MarkAndItsBoxes) {
   auto o = OpenBytes(Serialize(d, c.fmt));
   ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
   EXPECT_EQ(o->st.newdosflag, c.flag);
-  const std::string text3 = o->win.Get(TextBox::Text3).text;
-  EXPECT_EQ(text3.substr(text3.size() - 10), "   Spg = " + std::to_string(c.spg));
-  const Box& t2 = o->win.Get(TextBox::Text2);
-  EXPECT_EQ(t2.text, c.flag ? "  Newdos/80" : "");
-  if (c.flag) {
-    EXPECT_EQ(o->st.spl, c.spl);
-    EXPECT_EQ(t2.fore, kColourNewdos);
-    EXPECT_EQ(o->win.Get(TextBox::Text3).fore, kColourBlue);
-  }
-  EXPECT_EQ(o->win.list1.ListCount(), 3);
+  const std::string& summary = o->out.listing.summary;
+  EXPECT_EQ(summary.substr(summary.size() - 10), "   Spg = " + std::to_string(c.spg));
+  EXPECT_EQ(o->out.listing.newdos, c.flag == 1);
+  if (c.flag) EXPECT_EQ(o->st.spl, c.spl);
+  EXPECT_EQ(o->list1.ListCount(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, Newdos, ::testing::ValuesIn(kNewdos),
@@ -347,14 +340,13 @@ TEST_P(ShortFile, EndsAsExpectedWithoutReadingOutside) {
   const ShortCase& c = GetParam();
   auto o = OpenBytes(c.make());
   EXPECT_EQ(o->out.kind, c.kind) << o->out.detail;
-  EXPECT_EQ(o->win.list1.ListCount(), c.listed);
-  ASSERT_EQ(o->win.messages.size(), c.message ? 1u : 0u);
+  EXPECT_EQ(o->list1.ListCount(), c.listed);
+  ASSERT_EQ(o->notices.size(), c.message ? 1u : 0u);
   if (!c.message) return;
-  EXPECT_EQ(o->win.messages[0].text, c.message);
-  EXPECT_EQ(o->win.messages[0].title, "Error");
-  EXPECT_EQ(o->win.messages[0].icon, MsgIcon::None);
-  EXPECT_EQ(o->win.messages[0].buttons, MsgButtons::Ok);
-  if (c.kind == OpenKind::kRefused) EXPECT_EQ(o->win.Get(TextBox::Txtfiletype).text, "");  // nothing was shown
+  EXPECT_EQ(o->notices[0].text, c.message);
+  EXPECT_EQ(o->notices[0].title, "Error");
+  EXPECT_EQ(o->notices[0].icon, MsgIcon::None);
+
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ShortFile, ::testing::ValuesIn(kShort),
@@ -365,9 +357,9 @@ TEST(Refusal, TooLargeChangesNothing) {
   ASSERT_EQ(o.Open(Jv1Bytes()).kind, OpenKind::kListed);
   const std::vector<uint8_t> before = o.st.diskbuf;
   EXPECT_EQ(o.Open(Bytes(64 * 1024 * 1024 + 1, 0)).kind, OpenKind::kTooLarge);
-  ASSERT_EQ(o.win.messages.size(), 1u);
-  EXPECT_EQ(o.win.messages[0].text, "** ERROR **  File is too large to be a disk image");
-  EXPECT_EQ(o.win.list1.ListCount(), 0);
+  ASSERT_EQ(o.notices.size(), 1u);
+  EXPECT_EQ(o.notices[0].text, "** ERROR **  File is too large to be a disk image");
+  EXPECT_EQ(o.list1.ListCount(), 0);
   EXPECT_EQ(o.st.diskbuf, before);
 }
 
@@ -376,7 +368,7 @@ TEST(Reopen, NumberingBaseAndListOfAnEarlierImageDoNotLeak) {
   PutEntry(first, 172, 3, {0x10, "FOUR", "X", 0, {Slot(8, 0, 1)}});
   Opened o;
   ASSERT_EQ(o.Open(ToJv3(first)).kind, OpenKind::kListed);
-  ASSERT_EQ(o.win.list1.ListCount(), 4);
+  ASSERT_EQ(o.list1.ListCount(), 4);
   Disk jv1 = Jv1With(ThreeFiles());
   ASSERT_EQ(o.Open(ToJv1(jv1)).kind, OpenKind::kListed);
   EXPECT_EQ(o.Items(), (std::vector<std::string>{"HELLO    BAS", "HELLO    CMD", "README   TXT"}));
@@ -412,7 +404,7 @@ TEST(FindSectorDmk, FindsEachSectorWhereTheRecordKeepsIt) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "track " << c.track << " side " << c.side << " sector " << c.sector);
     o->st.TrkToFind = int16_t(c.track), o->st.SideToFind = int16_t(c.side), o->st.SecToFind = int16_t(c.sector);
-    FindSector(o->st, o->win);
+    FindSector(o->st);
     EXPECT_EQ(o->st.errflg, 0);
     EXPECT_EQ(o->st.fpa, map.data[size_t(c.track * 2 + c.side)][size_t(c.slot)]);
     EXPECT_EQ(o->st.datamarkDmk, c.mark);
@@ -421,14 +413,13 @@ TEST(FindSectorDmk, FindsEachSectorWhereTheRecordKeepsIt) {
   }
   // No data mark: the byte after the search window stands for it.
   o->st.TrkToFind = 7, o->st.SideToFind = 0, o->st.SecToFind = 4;
-  FindSector(o->st, o->win);
+  FindSector(o->st);
   EXPECT_EQ(o->st.errflg, 0);
   EXPECT_EQ(o->st.datamarkDmk, 0x11);
   EXPECT_EQ(o->st.fpa, map.id[14][4] + 44 + 4);
   o->st.TrkToFind = 6, o->st.SecToFind = 7;  // renumbered away
-  FindSector(o->st, o->win);
+  FindSector(o->st);
   EXPECT_EQ(o->st.errflg, 1);
-  EXPECT_TRUE(o->win.messages.empty());
 }
 
 // The committed samples are what their generator makes.

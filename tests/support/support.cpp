@@ -11,20 +11,22 @@
 namespace vornik::testing {
 
 OpenOutcome Opened::Open(Bytes bytes) {
-  win.messages.clear();
-  out = OpenImageBytes(st, win, std::move(bytes));
+  out = OpenImageBytes(st, std::move(bytes));
+  notices = out.notices;
+  list1.Clear();
+  if (out.kind == OpenKind::kListed) FillLists(out.listing, list1, list2);
   return out;
 }
 
 std::vector<std::string> Opened::Items() const {
   std::vector<std::string> v;
-  for (int i = 0; i < win.list1.ListCount(); ++i) v.push_back(win.list1.List(i));
+  for (int i = 0; i < list1.ListCount(); ++i) v.push_back(list1.List(i));
   return v;
 }
 
 std::set<std::pair<int, int>> Opened::Places() const {
   std::set<std::pair<int, int>> s;
-  for (int i = 0; i < win.list1.ListCount(); ++i) s.insert({win.list1.ItemData(i), win.list2.ItemData(i)});
+  for (int i = 0; i < list1.ListCount(); ++i) s.insert({list1.ItemData(i), list2.ItemData(i)});
   return s;
 }
 
@@ -33,16 +35,15 @@ int Opened::IndexOf(const std::string& name, const std::string& ext) const {
   text.resize(8, ' ');
   text += ' ' + ext;
   text.resize(12, ' ');
-  for (int i = 0; i < win.list1.ListCount(); ++i)
-    if (win.list1.List(i) == text) return i;
+  for (int i = 0; i < list1.ListCount(); ++i)
+    if (list1.List(i) == text) return i;
   return -1;
 }
 
 bool Opened::Copy(int i) {
-  win.messages.clear();
-  win.list1.SetListIndex(i);
-  st.secnum = win.list1.ItemData(i);
-  return CopyOutFile(st, win);
+  notices.clear();
+  if (i < 0 || i >= list1.ListCount()) return false;
+  return CopyListedEntry(st, {list1.List(i), list1.ItemData(i), list2.ItemData(i)}, notices) == CopyStatus::kCopied;
 }
 
 Bytes Opened::Copied() const { return Bytes(st.copybuf.begin(), st.copybuf.begin() + long(st.fpb)); }

@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "directory/open_image.h"
 #include "extract/copy_out_file.h"
-#include "fake_window.h"
-#include "image/open_image.h"
 #include "image_builder.h"
 #include "state/disk_state.h"
+#include "state/sorted_list.h"
 
 namespace vornik::testing {
 
@@ -25,10 +25,11 @@ namespace fs = std::filesystem;
 
 struct Opened {
   DiskState st;
-  FakeWindow win;
   OpenOutcome out;
+  SortedList list1, list2;  // filled as the window fills its lists
+  Notices notices;          // the message boxes of the last open or copy
 
-  // Opens another image into the same state and window.
+  // Opens another image into the same state.
   OpenOutcome Open(Bytes bytes);
   std::vector<std::string> Items() const;
   // (directory sector, slot) of every listed entry.

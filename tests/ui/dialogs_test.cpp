@@ -135,21 +135,22 @@ class DialogsTest : public QObject {
     QVERIFY(!dialogs.ChooseImage(nullptr).has_value());
   }
 
-  void saveDialogProposesTheNameAndAsksNothing() {
+  void saveDialogStartsInTheFolderProposesTheNameAndAsksNothing() {
     QTemporaryDir dir;
     Touch(dir.filePath("PROG.CMD"));
     vornik::ui::QtDialogs dialogs;
-    QString proposed;
+    QString proposed, started;
     WhenShown<QFileDialog>([&](QFileDialog* d) {
       auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       proposed = name ? name->text() : QString();
-      d->setDirectory(dir.path());
+      started = d->directory().absolutePath();
       // An existing file: the dialog must not ask a question of its own.
       static_cast<QDialog*>(d)->accept();
       if (d->isVisible()) static_cast<QDialog*>(d)->reject();
     });
-    const std::optional<QString> chosen = dialogs.ChooseCopyTarget(nullptr, QStringLiteral("PROG.CMD"));
+    const std::optional<QString> chosen = dialogs.ChooseCopyTarget(nullptr, dir.path(), QStringLiteral("PROG.CMD"));
     QCOMPARE(proposed, QStringLiteral("PROG.CMD"));
+    QCOMPARE(started, dir.path());
     QVERIFY(chosen.has_value());
     QCOMPARE(*chosen, dir.filePath("PROG.CMD"));
   }

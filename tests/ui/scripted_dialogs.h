@@ -27,7 +27,8 @@ class ScriptedDialogs : public ui::Dialogs {
     ++open_dialogs;
     return Next(open_answers);
   }
-  std::optional<QString> ChooseCopyTarget(QWidget*, const QString& proposed_name) override {
+  std::optional<QString> ChooseCopyTarget(QWidget*, const QString& folder, const QString& proposed_name) override {
+    save_folders.push_back(folder);
     proposed.push_back(proposed_name);
     return Next(save_answers);
   }
@@ -48,7 +49,8 @@ class ScriptedDialogs : public ui::Dialogs {
   std::deque<MsgAnswer> answers;
 
   int open_dialogs = 0;
-  QStringList proposed;  // names the Save dialog was opened with
+  QStringList proposed;      // names the Save dialog was opened with
+  QStringList save_folders;  // and the folders it started in
   std::vector<ShownMessage> messages;
 
  private:

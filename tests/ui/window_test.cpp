@@ -26,6 +26,7 @@ using vornik::MsgButtons;
 using vornik::MsgIcon;
 using vornik::testing::Bytes;
 using vornik::testing::ScriptedDialogs;
+using vornik::ui::TextBox;
 using vornik::ui::VornikMain;
 namespace tb = vornik::testing;
 
@@ -268,6 +269,8 @@ class WindowTest : public QObject {
     if (!doubleClick) Child<QPushButton>(*w, "Cmndcopytofolder")->click();
 
     QCOMPARE(dialogs->proposed, entry.isEmpty() ? QStringList() : QStringList{name});
+    // The Save dialog starts in the image's folder, which the Open made current.
+    for (const QString& started : dialogs->save_folders) QCOMPARE(started, QDir(images.path()).canonicalPath());
     QCOMPARE(dialogs->messages.empty() ? QString() : dialogs->messages.back().text, message);
     if (!dialogs->messages.empty()) {
       const auto& m = dialogs->messages.back();

@@ -1,16 +1,22 @@
-#include "image/open_image.h"
+#include "directory/open_image.h"
 
 #include "image/read_disk_image.h"
 #include "state/disk_error.h"
 
 namespace vornik {
 
-OpenOutcome ReadOpenedImage(DiskState& st, WindowPort& win) {
+namespace {
+
+// Reads whatever channel 1 holds and walks the directory; a quiet end
+// becomes an outcome.
+OpenOutcome ReadOpened(DiskState& st) {
   OpenOutcome out;
+  st.openflag = 1;
   try {
-    switch (ReadDiskImage(st, win)) {
-      case ReadResult::kListed:
+    switch (ReadDiskImage(st, out.notices)) {
+      case ReadResult::kIdentified:
         out.kind = OpenKind::kListed;
+        out.listing = ReadDirectory(st, out.notices);
         break;
       case ReadResult::kRefused:
         out.kind = OpenKind::kRefused;
@@ -31,26 +37,23 @@ OpenOutcome ReadOpenedImage(DiskState& st, WindowPort& win) {
   return out;
 }
 
-static OpenOutcome AfterOpenFile(DiskState& st, WindowPort& win, bool opened) {
-  st.openflag = 1;
-  win.List1().Clear();
-  if (!opened) {
+}  // namespace
+
+OpenOutcome OpenImage(DiskState& st, const std::string& path) {
+  st.Filename = path;
+  if (!OpenFile(st, st.Filename)) {
+    st.openflag = 1;
     OpenOutcome out;
     out.kind = OpenKind::kUnreadable;
+    out.notices.push_back({kMsgOpenFailed, MsgIcon::Exclamation, kTitleOpenFailed});
     return out;
   }
-  return ReadOpenedImage(st, win);
+  return ReadOpened(st);
 }
 
-OpenOutcome OpenImage(DiskState& st, WindowPort& win, const std::string& path) {
-  st.Filename = path;
-  const bool opened = OpenFile(st, win, st.Filename);
-  return AfterOpenFile(st, win, opened);
-}
-
-OpenOutcome OpenImageBytes(DiskState& st, WindowPort& win, std::vector<uint8_t> bytes) {
+OpenOutcome OpenImageBytes(DiskState& st, std::vector<uint8_t> bytes) {
   st.channel1.OpenMemory(std::move(bytes));
-  return AfterOpenFile(st, win, true);
+  return ReadOpened(st);
 }
 
 }  // namespace vornik
