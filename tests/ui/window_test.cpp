@@ -1,31 +1,40 @@
-// Drives the real window with scripted dialogs over images built in the
-// test: opening (each format, refusals, unreadable and damaged files), the
-// copy command from a click or a double-click through the overwrite
-// question, a cancelled Save dialog and a folder in the way, dropping a
-// file, and the shortcuts.
+// The window driven with scripted dialogs over images built in the test:
+// opening (each format, refusals, unreadable and damaged files), the copy
+// command from a click or a double-click through the overwrite question, a
+// cancelled Save dialog and a folder in the way, dropping a file, and the
+// shortcuts. Then Qt's own dialogs behind it: message boxes with their
+// icons, buttons and default, the Open dialog's filters, and the Save
+// dialog, which starts in the given folder and asks nothing.
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include "image_builder.h"
-#include "scripted_dialogs.h"
+#include "ui/dialogs.h"
 #include "ui/vornik_main.h"
 
 using vornik::MsgAnswer;
 using vornik::MsgButtons;
 using vornik::MsgIcon;
 using vornik::testing::Bytes;
-using vornik::testing::ScriptedDialogs;
 using vornik::ui::TextBox;
 using vornik::ui::VornikMain;
 namespace tb = vornik::testing;
@@ -33,6 +42,56 @@ namespace tb = vornik::testing;
 Q_DECLARE_METATYPE(Bytes)
 
 namespace {
+
+// Open and Save dialogs that answer from a script; every message box is
+// recorded and answered (OK, or the scripted Yes/No, No when none is left).
+struct ShownMessage {
+  QString text;
+  MsgIcon icon;
+  MsgButtons buttons;
+  QString title;
+};
+
+class ScriptedDialogs : public vornik::ui::Dialogs {
+ public:
+  std::optional<QString> ChooseImage(QWidget*) override {
+    ++open_dialogs;
+    return Next(open_answers);
+  }
+  std::optional<QString> ChooseCopyTarget(QWidget*, const QString& folder, const QString& proposed_name) override {
+    save_folders.push_back(folder);
+    proposed.push_back(proposed_name);
+    return Next(save_answers);
+  }
+  MsgAnswer Message(QWidget*, const QString& text, MsgIcon icon, MsgButtons buttons,
+                    const QString& title) override {
+    messages.push_back({text, icon, buttons, title});
+    if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+    if (answers.empty()) return MsgAnswer::No;
+    const MsgAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+
+  // A null QString in a script, or none, is a cancelled dialog.
+  std::deque<QString> open_answers;
+  std::deque<QString> save_answers;
+  std::deque<MsgAnswer> answers;
+
+  int open_dialogs = 0;
+  QStringList proposed;      // names the Save dialog was opened with
+  QStringList save_folders;  // and the folders it started in
+  std::vector<ShownMessage> messages;
+
+ private:
+  static std::optional<QString> Next(std::deque<QString>& script) {
+    if (script.empty()) return std::nullopt;
+    const QString a = script.front();
+    script.pop_front();
+    if (a.isNull()) return std::nullopt;
+    return a;
+  }
+};
 
 // PROG/CMD: 12 sectors from granule 1 of allocation unit 5 (logical 55..66).
 Bytes ProgBytes() { return tb::Pattern(7, 12 * 256); }
@@ -87,7 +146,28 @@ QByteArray AsBytes(const Bytes& b) {
   return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
 }
 
+// Runs `act` on the modal dialog as soon as it is up.
+template <typename T>
+void WhenShown(std::function<void(T*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (auto* d = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      act(d);
+    }
+  });
+  timer->start();
+}
+
+void Touch(const QString& path) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
 }  // namespace
+
 
 class WindowTest : public QObject {
   Q_OBJECT
@@ -125,7 +205,6 @@ class WindowTest : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
-    vornik::ui::PrepareApplication();
     QVERIFY(images.isValid());
     start_folder = QDir::currentPath();
   }
@@ -321,5 +400,114 @@ class WindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(WindowTest)
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void messageBoxes_data() {
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("qtIcon");
+    QTest::addColumn<bool>("pressYes");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("plain OK") << int(MsgIcon::None) << int(MsgButtons::Ok) << int(QMessageBox::NoIcon) << false
+                              << int(MsgAnswer::Ok);
+    QTest::newRow("exclamation") << int(MsgIcon::Exclamation) << int(MsgButtons::Ok) << int(QMessageBox::Warning)
+                                 << false << int(MsgAnswer::Ok);
+    QTest::newRow("question, Yes") << int(MsgIcon::Question) << int(MsgButtons::YesNoDefaultNo)
+                                   << int(QMessageBox::Question) << true << int(MsgAnswer::Yes);
+    QTest::newRow("question, Enter takes No") << int(MsgIcon::Question) << int(MsgButtons::YesNoDefaultNo)
+                                              << int(QMessageBox::Question) << false << int(MsgAnswer::No);
+  }
+  void messageBoxes() {
+    QFETCH(int, icon);
+    QFETCH(int, buttons);
+    QFETCH(int, qtIcon);
+    QFETCH(bool, pressYes);
+    QFETCH(int, answer);
+    vornik::ui::QtDialogs dialogs;
+    bool seen = false;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+      seen = true;
+      QCOMPARE(box->windowTitle(), QStringLiteral("Title"));
+      QCOMPARE(box->text(), QStringLiteral("first\n  second"));
+      QCOMPARE(int(box->icon()), qtIcon);
+      if (MsgButtons(buttons) == MsgButtons::Ok) {
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+      } else {
+        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      }
+      if (pressYes)
+        box->button(QMessageBox::Yes)->click();
+      else
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    const MsgAnswer got =
+        dialogs.Message(nullptr, QStringLiteral("first\n  second"), MsgIcon(icon), MsgButtons(buttons), "Title");
+    QVERIFY(seen);
+    QCOMPARE(int(got), answer);
+  }
+
+  void openDialogListsEveryFileUnderAllFiles() {
+    QTemporaryDir dir;
+    Touch(dir.filePath("NODOT"));
+    Touch(dir.filePath("disk.dsk"));
+    Touch(dir.filePath("disk.jv3"));
+    vornik::ui::QtDialogs dialogs;
+    QStringList descriptions;
+    int all_files_rows = -1;
+    WhenShown<QFileDialog>([&](QFileDialog* d) {
+      auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      for (int i = 0; types && i < types->count(); ++i) descriptions << types->itemText(i);
+      d->setDirectory(dir.path());
+      // The dialog fills its list in the background; the check is made
+      // after it (and the dialog always closed, even when it fails).
+      auto* view = d->findChild<QListView*>(QStringLiteral("listView"));
+      if (view) {
+        (void)QTest::qWaitFor([view] { return view->model()->rowCount(view->rootIndex()) >= 3; }, 5000);
+        all_files_rows = view->model()->rowCount(view->rootIndex());
+      }
+      // Typed as the user would, then confirmed.
+      if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText("NODOT");
+      static_cast<QDialog*>(d)->accept();
+      if (d->isVisible()) static_cast<QDialog*>(d)->reject();
+    });
+    const std::optional<QString> chosen = dialogs.ChooseImage(nullptr);
+    QCOMPARE(descriptions, (QStringList{"All Files (*.*)", "Dsk Files (*.dsk)", "Dmk Files (*.dmk)",
+                                        "JV3 Files (*.jv3)"}));
+    QCOMPARE(all_files_rows, 3);
+    QVERIFY(chosen.has_value());
+    QCOMPARE(*chosen, dir.filePath("NODOT"));
+  }
+
+  void saveDialogStartsInTheFolderProposesTheNameAndAsksNothing() {
+    QTemporaryDir dir;
+    Touch(dir.filePath("PROG.CMD"));
+    vornik::ui::QtDialogs dialogs;
+    QString proposed, started;
+    WhenShown<QFileDialog>([&](QFileDialog* d) {
+      auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      proposed = name ? name->text() : QString();
+      started = d->directory().absolutePath();
+      // An existing file: the dialog must not ask a question of its own.
+      static_cast<QDialog*>(d)->accept();
+      if (d->isVisible()) static_cast<QDialog*>(d)->reject();
+    });
+    const std::optional<QString> chosen = dialogs.ChooseCopyTarget(nullptr, dir.path(), QStringLiteral("PROG.CMD"));
+    QCOMPARE(proposed, QStringLiteral("PROG.CMD"));
+    QCOMPARE(started, dir.path());
+    QVERIFY(chosen.has_value());
+    QCOMPARE(*chosen, dir.filePath("PROG.CMD"));
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  vornik::ui::PrepareApplication();
+  WindowTest window;
+  DialogsTest dialogs;
+  return QTest::qExec(&window, argc, argv) | QTest::qExec(&dialogs, argc, argv);
+}
+
 #include "window_test.moc"
