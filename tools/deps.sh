@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian 12 packages Vornik needs to build, run and test.
 set -e
-PACKAGES="cmake g++ make qt6-base-dev libgl-dev fonts-liberation nlohmann-json3-dev \
+PACKAGES="cmake g++ make qt6-base-dev libgl-dev fonts-liberation nlohmann-json3-dev libcli11-dev \
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang libclang-rt-dev"
 if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
 missing=
