@@ -75,4 +75,10 @@ std::vector<std::string> FolderNames(const std::filesystem::path& dir) {
   return names;
 }
 
+std::vector<std::string> Keys(const Json& object) {
+  std::vector<std::string> keys;
+  for (const auto& member : object.items()) keys.push_back(member.key());
+  return keys;
+}
+
 }  // namespace vornik::testing

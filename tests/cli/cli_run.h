@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,11 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& dir);
+
+// Parsed JSON keeps the keys in the order of the text.
+using Json = nlohmann::ordered_json;
+
+// The keys of a JSON object in order.
+std::vector<std::string> Keys(const Json& object);
 
 }  // namespace vornik::testing

@@ -9,7 +9,6 @@
 
 #include "cli_run.h"
 #include "support/image_builder.h"
-#include "json_value.h"
 
 namespace vornik::testing {
 namespace {
@@ -68,7 +67,7 @@ void MakeOdd(Images& im) {
   Disk disk = MakeJv1Disk();
   for (int l = 80; l < 100; ++l) FillPattern(disk, l);
   PutEntries(disk, 170, {
-                            MakeEntry("A/B\xE9", "\x01X", 1, {Slot(8, 0, 1)}),
+                            MakeEntry("A/B\xE9", "\x08X", 1, {Slot(8, 0, 1)}),
                             MakeEntry("..", "", 1, {Slot(8, 1, 1)}),
                             MakeEntry("BAD", "DAT", 1, {Slot(60, 0, 1)}),  // track 60 of 40
                             MakeEntry("DUP", "TXT", 1, {Slot(9, 0, 1)}),
@@ -137,7 +136,7 @@ class CliTest : public ::testing::Test {
     while (start < out.size()) {
       const size_t end = out.find('\n', start);
       EXPECT_NE(end, std::string::npos) << "last line without a newline";
-      lines.push_back(ParseJson(out.substr(start, end - start)));
+      lines.push_back(Json::parse(out.substr(start, end - start)));
       start = end + 1;
     }
     return lines;
@@ -154,14 +153,14 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, ListJsonHasTheKeysInOrder) {
   const Json j = ListOne(images->plain, 0);
-  EXPECT_EQ(j.Keys(), (std::vector<std::string>{"image", "format", "summary", "newdos", "tracks", "sides",
+  EXPECT_EQ(Keys(j), (std::vector<std::string>{"image", "format", "summary", "newdos", "tracks", "sides",
                                                 "sectors_per_track", "density", "sectors_per_granule", "directory",
                                                 "files"}));
-  EXPECT_EQ(j["directory"].Keys(), (std::vector<std::string>{"first", "last"}));
-  ASSERT_EQ(j["files"].items.size(), 2u);
-  EXPECT_EQ(j["files"].items[0].Keys(),
+  EXPECT_EQ(Keys(j.at("directory")), (std::vector<std::string>{"first", "last"}));
+  ASSERT_EQ(j.at("files").size(), 2u);
+  EXPECT_EQ(Keys(j.at("files")[0]),
             (std::vector<std::string>{"item", "shown", "pc_name", "sector", "entry", "bytes"}));
-  EXPECT_EQ(j["image"].text, images->plain);
+  EXPECT_EQ(j.at("image"), images->plain);
 }
 
 TEST_F(CliTest, ListJsonDescribesEachFormat) {
@@ -186,22 +185,22 @@ TEST_F(CliTest, ListJsonDescribesEachFormat) {
   for (const Case& c : cases) {
     SCOPED_TRACE(*c.image);
     const Json j = ListOne(*c.image, 0);
-    EXPECT_EQ(j["format"].text, c.format);
-    EXPECT_EQ(j["summary"].text, c.summary);
-    EXPECT_EQ(j["newdos"].boolean, c.newdos);
-    EXPECT_EQ(j["tracks"].Int(), c.tracks);
-    EXPECT_EQ(j["sides"].Int(), c.sides);
-    EXPECT_EQ(j["sectors_per_track"].Int(), c.spt);
-    EXPECT_EQ(j["density"].Int(), c.density);
-    EXPECT_EQ(j["sectors_per_granule"].Int(), c.spg);
-    EXPECT_EQ(j["directory"]["first"].Int(), c.first);
-    EXPECT_EQ(j["directory"]["last"].Int(), c.last);
-    ASSERT_FALSE(j["files"].items.empty());
-    const Json& f = j["files"].items[0];
-    EXPECT_EQ(f["item"].text, c.item);
-    EXPECT_EQ(f["sector"].Int(), c.sector);
-    EXPECT_EQ(f["entry"].Int(), 0);
-    EXPECT_EQ(f["bytes"].Int(), c.bytes);
+    EXPECT_EQ(j.at("format"), c.format);
+    EXPECT_EQ(j.at("summary"), c.summary);
+    EXPECT_EQ(j.at("newdos"), c.newdos);
+    EXPECT_EQ(j.at("tracks"), c.tracks);
+    EXPECT_EQ(j.at("sides"), c.sides);
+    EXPECT_EQ(j.at("sectors_per_track"), c.spt);
+    EXPECT_EQ(j.at("density"), c.density);
+    EXPECT_EQ(j.at("sectors_per_granule"), c.spg);
+    EXPECT_EQ(j.at("directory").at("first"), c.first);
+    EXPECT_EQ(j.at("directory").at("last"), c.last);
+    ASSERT_FALSE(j.at("files").empty());
+    const Json& f = j.at("files")[0];
+    EXPECT_EQ(f.at("item"), c.item);
+    EXPECT_EQ(f.at("sector"), c.sector);
+    EXPECT_EQ(f.at("entry"), 0);
+    EXPECT_EQ(f.at("bytes"), c.bytes);
   }
 }
 
@@ -209,10 +208,10 @@ TEST_F(CliTest, ListJsonNamesDamagedEntriesAndDuplicates) {
   const RunResult r = RunCli({"list", "--json", images->odd});
   EXPECT_EQ(r.status, 3);  // one copy fails
   EXPECT_NE(r.err.find(kCopyFailed), std::string::npos) << r.err;
-  // Non-ASCII and control bytes are escaped as \u00XX.
+  // Non-ASCII and control bytes are escaped as \u00XX, backspace too.
   EXPECT_NE(r.out.find("A/B\\u00e9"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\\u0001X"), std::string::npos) << r.out;
-  const Json j = ParseJson(r.out);
+  EXPECT_NE(r.out.find("\\u0008X"), std::string::npos) << r.out;
+  const Json j = Json::parse(r.out);
   struct Row {
     std::string item, shown, pc_name;
     int sector, entry;
@@ -220,27 +219,27 @@ TEST_F(CliTest, ListJsonNamesDamagedEntriesAndDuplicates) {
   };
   const Row rows[] = {
       {"..          ", "../", "_..", 172, 1, true},
-      {"A/B\u00e9     \x01X ", "A/B\u00e9/\x01X", "A_B\u00e9._X", 172, 0, true},
+      {"A/B\u00e9     \x08X ", "A/B\u00e9/\x08X", "A_B\u00e9._X", 172, 0, true},
       {"BAD      DAT", "BAD/DAT", "BAD.DAT", 172, 2, false},
       {"DUP      TXT", "DUP/TXT", "DUP.TXT", 172, 3, true},
       {"DUP      TXT", "DUP/TXT", "DUP.TXT", 172, 4, true},
   };
-  const auto& files = j["files"].items;
+  const auto& files = j.at("files");
   ASSERT_EQ(files.size(), std::size(rows));
   for (size_t i = 0; i < files.size(); ++i) {
-    SCOPED_TRACE(ToText(files[i]));
+    SCOPED_TRACE(files[i].dump());
     const Row& row = rows[i];
-    EXPECT_EQ(files[i]["item"].text, row.item);
-    EXPECT_EQ(files[i]["shown"].text, row.shown);
-    EXPECT_EQ(files[i]["pc_name"].text, row.pc_name);
-    EXPECT_EQ(files[i]["sector"].Int(), row.sector);
-    EXPECT_EQ(files[i]["entry"].Int(), row.entry);
+    EXPECT_EQ(files[i].at("item"), row.item);
+    EXPECT_EQ(files[i].at("shown"), row.shown);
+    EXPECT_EQ(files[i].at("pc_name"), row.pc_name);
+    EXPECT_EQ(files[i].at("sector"), row.sector);
+    EXPECT_EQ(files[i].at("entry"), row.entry);
     if (row.copied) {
-      EXPECT_EQ(files[i]["bytes"].Int(), 256);
-      EXPECT_FALSE(files[i].Has("error"));
+      EXPECT_EQ(files[i].at("bytes"), 256);
+      EXPECT_FALSE(files[i].contains("error"));
     } else {
-      EXPECT_TRUE(files[i]["bytes"].IsNull());
-      EXPECT_EQ(files[i]["error"].text, kCopyFailed);
+      EXPECT_TRUE(files[i].at("bytes").is_null());
+      EXPECT_EQ(files[i].at("error"), kCopyFailed);
     }
   }
 }
@@ -262,11 +261,12 @@ TEST_F(CliTest, ImagesThatCannotBeListedGiveErrorObjects) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     const Json j = ListOne(c.path, 2);
-    EXPECT_EQ(j.Keys(), (std::vector<std::string>{"image", "error", "kind"}));
-    EXPECT_EQ(j["image"].text, c.path);
-    EXPECT_EQ(j["kind"].text, c.kind);
-    EXPECT_FALSE(j["error"].text.empty());
-    EXPECT_NE(j["error"].text.find(c.error_part), std::string::npos) << j["error"].text;
+    EXPECT_EQ(Keys(j), (std::vector<std::string>{"image", "error", "kind"}));
+    EXPECT_EQ(j.at("image"), c.path);
+    EXPECT_EQ(j.at("kind"), c.kind);
+    const std::string error = j.at("error");
+    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
   }
   EXPECT_FALSE(fs::exists(dir / "missing.dsk"));  // the image is never created
 }
@@ -277,12 +277,12 @@ TEST_F(CliTest, SeveralImagesGiveOneLineEachAndTheLargestStatus) {
   EXPECT_EQ(r.status, 3);
   const std::vector<Json> lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0]["format"].text, "JV1");
-  EXPECT_EQ(lines[1]["kind"].text, "unreadable");
-  EXPECT_EQ(lines[2]["files"].items.size(), 5u);
-  EXPECT_EQ(lines[3]["format"].text, "DMK");
+  EXPECT_EQ(lines[0].at("format"), "JV1");
+  EXPECT_EQ(lines[1].at("kind"), "unreadable");
+  EXPECT_EQ(lines[2].at("files").size(), 5u);
+  EXPECT_EQ(lines[3].at("format"), "DMK");
   // A fresh state per image: the DMK after the JV1 images reads as alone.
-  EXPECT_EQ(ToText(lines[3]), ToText(ListOne(images->dmk, 0)));
+  EXPECT_EQ(lines[3].dump(), ListOne(images->dmk, 0).dump());
 }
 
 TEST_F(CliTest, ListAndInfoText) {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cli_run.h"
-#include "json_value.h"
 
 namespace vornik::testing {
 namespace {
@@ -105,15 +104,15 @@ TEST_F(SamplesTest, ListJsonDescribesEachSample) {
     SCOPED_TRACE(c.name);
     const RunResult r = RunCli({"list", "--json", Sample(c.name)});
     EXPECT_EQ(r.status, 0) << r.err;
-    const Json j = ParseJson(r.out);
-    EXPECT_EQ(j["format"].text, c.format);
-    EXPECT_EQ(j["newdos"].boolean, c.newdos);
-    EXPECT_EQ(j["sides"].Int(), c.sides);
-    EXPECT_EQ(j["density"].Int(), c.density);
+    const Json j = Json::parse(r.out);
+    EXPECT_EQ(j.at("format"), c.format);
+    EXPECT_EQ(j.at("newdos"), c.newdos);
+    EXPECT_EQ(j.at("sides"), c.sides);
+    EXPECT_EQ(j.at("density"), c.density);
     std::vector<std::string> shown;
-    for (const Json& f : j["files"].items) {
-      shown.push_back(f["shown"].text);
-      EXPECT_FALSE(f["bytes"].IsNull()) << ToText(f);
+    for (const Json& f : j.at("files")) {
+      shown.push_back(f.at("shown").get<std::string>());
+      EXPECT_FALSE(f.at("bytes").is_null()) << f.dump();
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"HELLO/BAS", "HELLO/CMD", "NOTES/TXT", "README/TXT"}));
   }
@@ -128,13 +127,14 @@ TEST_F(SamplesTest, EveryFormatCopiesTheSameFiles) {
     TempDir out;
     const RunResult r = RunCli({"extract", Sample(name), "--all", "-o", out.path().string()});
     EXPECT_EQ(r.status, 0) << r.err;
-    const Json listing = ParseJson(RunCli({"list", "--json", Sample(name)}).out);
-    for (const Json& f : listing["files"].items) {
-      const std::vector<uint8_t> bytes = ReadBytes(out.path() / f["pc_name"].text);
-      EXPECT_EQ(static_cast<int64_t>(bytes.size()), f["bytes"].Int()) << f["pc_name"].text;
-      auto [it, inserted] = first.emplace(f["pc_name"].text, bytes);
+    const Json listing = Json::parse(RunCli({"list", "--json", Sample(name)}).out);
+    for (const Json& f : listing.at("files")) {
+      const std::string pc_name = f.at("pc_name");
+      const std::vector<uint8_t> bytes = ReadBytes(out.path() / pc_name);
+      EXPECT_EQ(static_cast<int64_t>(bytes.size()), f.at("bytes")) << pc_name;
+      auto [it, inserted] = first.emplace(pc_name, bytes);
       if (!inserted) {
-        EXPECT_EQ(bytes, it->second) << f["pc_name"].text;
+        EXPECT_EQ(bytes, it->second) << pc_name;
       }
     }
     CheckCommandFiles(Sample(name), {});
@@ -151,8 +151,8 @@ class RealImagesTest : public ::testing::Test {
     std::ifstream in(Dir() / "expected.jsonl");
     for (std::string line; std::getline(in, line);) {
       if (line.empty()) continue;
-      Json j = ParseJson(line);
-      names_.push_back(FileName(j["image"].text));
+      Json j = Json::parse(line);
+      names_.push_back(FileName(j.at("image").get<std::string>()));
       expected_.push_back(std::move(j));
     }
   }
@@ -171,35 +171,35 @@ TEST_F(RealImagesTest, ListJsonEqualsTheExpectedListing) {
   ASSERT_EQ(lines.size(), expected_.size()) << r.err;
   for (size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE(names_[i]);
-    Json got = ParseJson(lines[i]);
+    Json got = Json::parse(lines[i]);
     Json want = expected_[i];
-    ASSERT_FALSE(got.members.empty());
-    EXPECT_EQ(got["image"].text, Image(i));
+    ASSERT_TRUE(got.is_object() && got.contains("image")) << lines[i];
+    EXPECT_EQ(got.at("image"), Image(i));
     // The image is compared by file name.
-    got.members.front().second.text = FileName(got["image"].text);
-    want.members.front().second.text = FileName(want["image"].text);
-    if (want["kind"].text == "damaged") {
-      EXPECT_EQ(got["kind"].text, "damaged") << lines[i];
+    got["image"] = FileName(got.at("image").get<std::string>());
+    want["image"] = FileName(want.at("image").get<std::string>());
+    if (want.value("kind", "") == "damaged") {
+      EXPECT_EQ(got.at("kind"), "damaged") << lines[i];
       continue;
     }
-    EXPECT_EQ(got.Keys(), want.Keys());
-    for (const auto& [key, value] : want.members) {
-      if (key != "files") {
-        EXPECT_EQ(ToText(got[key]), ToText(value)) << key;
+    EXPECT_EQ(Keys(got), Keys(want));
+    for (const auto& member : want.items()) {
+      if (member.key() != "files") {
+        EXPECT_EQ(got.value(member.key(), Json()).dump(), member.value().dump()) << member.key();
       }
     }
-    const auto& got_files = got["files"].items;
-    const auto& want_files = want["files"].items;
+    const auto& got_files = got.at("files");
+    const auto& want_files = want.at("files");
     EXPECT_EQ(got_files.size(), want_files.size());
     for (size_t k = 0; k < std::min(got_files.size(), want_files.size()); ++k) {
-      EXPECT_EQ(ToText(got_files[k]), ToText(want_files[k])) << "file " << k;
+      EXPECT_EQ(got_files[k].dump(), want_files[k].dump()) << "file " << k;
     }
   }
 }
 
 TEST_F(RealImagesTest, CopiedCommandFilesAreLoadModules) {
   for (size_t i = 0; i < names_.size(); ++i) {
-    if (expected_[i].Has("kind")) continue;
+    if (expected_[i].contains("kind")) continue;
     // The sectors of this SUPERZAP/CMD were never written on that disk.
     const std::vector<std::string> exceptions =
         names_[i] == "GenieIIIs__esnd-07.dmk" ? std::vector<std::string>{"SUPERZAP.CMD"} : std::vector<std::string>{};
