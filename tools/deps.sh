@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs the Debian 12 packages Vornik needs to build, run and test.
 set -e
-PACKAGES="cmake g++ make qt6-base-dev libgl-dev fonts-liberation libgtest-dev libgmock-dev \
-  libbenchmark-dev xvfb xauth clang libclang-rt-dev nlohmann-json3-dev x11-utils"
+PACKAGES="cmake g++ make qt6-base-dev libgl-dev fonts-liberation nlohmann-json3-dev libcli11-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils clang libclang-rt-dev"
 if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
 missing=
 for p in $PACKAGES; do

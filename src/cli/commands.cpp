@@ -6,7 +6,7 @@
 
 #include "cli/cli_window.h"
 #include "cli/image_report.h"
-#include "cli/json_writer.h"
+#include "cli/report_json.h"
 #include "directory/dos_name.h"
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
@@ -162,10 +162,10 @@ int RunList(const std::vector<std::string>& images, bool json) {
   for (const std::string& path : images) {
     ImageReport report;
     status = std::max(status, ListImage(path, report));
-    out.clear();
     if (json) {
-      AppendReportJson(out, report);
+      out = ReportJsonLine(report);
     } else {
+      out.clear();
       AppendListText(out, report);
     }
     Emit(out);

@@ -1,6 +1,6 @@
-#include <malloc.h>
 // vornik-cli: lists the files on disk images and copies them out, for
 // scripts and batches, through the same procedures as the window.
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -39,96 +39,102 @@ int UsageError(const std::string& what) {
   return kExitUsage;
 }
 
-bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
-
-// Splits arguments into options and operands; "--" ends the options.
-struct Arguments {
-  std::vector<std::string> options;
+// What the command line asks for.
+struct Request {
   std::vector<std::string> operands;
-  std::string output_dir;
-  bool has_output_dir = false;
+  bool json = false;
+  vornik::cli::ExtractRequest extract;
 };
 
-bool SplitArguments(const std::vector<std::string>& args, bool takes_output, Arguments& parsed, std::string& error) {
-  bool options_done = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_done || !IsOption(arg)) {
-      parsed.operands.push_back(arg);
-    } else if (arg == "--") {
-      options_done = true;
-    } else if (takes_output && (arg == "-o" || arg == "--output")) {
-      if (i + 1 >= args.size()) {
-        error = arg + " needs a folder";
-        return false;
-      }
-      parsed.output_dir = args[++i];
-      parsed.has_output_dir = true;
-    } else {
-      parsed.options.push_back(arg);
-    }
-  }
-  return true;
+// --help, -h and --version answer the moment they are read, wherever they
+// stand before "--": the first of them wins over anything else on the line.
+void AddAnswerFlags(CLI::App& app) {
+  app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); })->trigger_on_parse();
+  app.add_flag_callback("--version", [] { throw CLI::CallForVersion(); })->trigger_on_parse();
 }
 
-int RunCommand(const std::string& command, const std::vector<std::string>& rest) {
-  Arguments parsed;
-  std::string error;
-  if (!SplitArguments(rest, command == "extract", parsed, error)) return UsageError(error);
-  bool json = false;
-  vornik::cli::ExtractRequest request;
-  for (const std::string& option : parsed.options) {
-    if (command == "list" && option == "--json") {
-      json = true;
-    } else if (command == "extract" && option == "--all") {
-      request.all = true;
-    } else if (command == "extract" && option == "--force") {
-      request.force = true;
-    } else {
-      return UsageError("unknown option " + option + " for " + command);
-    }
-  }
-  if (parsed.operands.empty()) return UsageError(command + " needs an image");
-  if (command == "info") return vornik::cli::RunInfo(parsed.operands);
-  if (command == "list") return vornik::cli::RunList(parsed.operands, json);
+// A command takes operands and options in any order. Options it does not
+// know are kept, not refused, so that the message can name the first one.
+CLI::App* AddCommand(CLI::App& app, const char* name, Request& request) {
+  CLI::App* command = app.add_subcommand(name);
+  command->allow_extras();
+  AddAnswerFlags(*command);
+  command->add_option("operands", request.operands);
+  // The parser hands the rest of the line back to the top level at "--"
+  // once no positional is left unfilled; this one never fills, so the
+  // words after "--" stay the command's operands.
+  command->add_option("operands-after-marker")->expected(1);
+  return command;
+}
 
-  request.image = parsed.operands.front();
-  request.names.assign(parsed.operands.begin() + 1, parsed.operands.end());
-  if (parsed.has_output_dir) request.dir = parsed.output_dir;
-  if (request.dir.empty()) return UsageError("-o needs a folder");
-  if (request.names.empty() && !request.all) return UsageError("extract needs file names or --all");
-  return vornik::cli::RunExtract(request);
+// The first option the command does not know, or "".
+std::string UnknownOption(const CLI::App& command) {
+  for (const std::string& extra : command.remaining()) {
+    if (extra != "--") return extra;  // the marker itself is kept with the extras
+  }
+  return "";
+}
+
+int Run(const std::string& command, Request& request) {
+  if (request.operands.empty()) return UsageError(command + " needs an image");
+  if (command == "info") return vornik::cli::RunInfo(request.operands);
+  if (command == "list") return vornik::cli::RunList(request.operands, request.json);
+
+  vornik::cli::ExtractRequest& extract = request.extract;
+  extract.image = request.operands.front();
+  extract.names.assign(request.operands.begin() + 1, request.operands.end());
+  if (extract.dir.empty()) return UsageError("-o needs a folder");
+  if (extract.names.empty() && !extract.all) return UsageError("extract needs file names or --all");
+  return vornik::cli::RunExtract(extract);
+}
+
+// Parses the line and runs the command; returns the exit status.
+int ParseAndRun(int argc, char** argv) {
+  Request request;
+  CLI::App app;
+  app.set_help_flag();  // kUsage stands in for the generated help
+  app.allow_extras();
+  app.require_subcommand(0, 1);
+  AddAnswerFlags(app);
+  AddCommand(app, "info", request);
+  AddCommand(app, "list", request)->add_flag("--json", request.json);
+  CLI::App* extract = AddCommand(app, "extract", request);
+  extract->add_flag("--all", request.extract.all);
+  extract->add_flag("--force", request.extract.force);
+  extract->add_option("-o,--output", request.extract.dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+
+  std::string parse_error;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  } catch (const CLI::CallForVersion&) {
+    std::fputs(kVersion, stdout);
+    return kExitOk;
+  } catch (const CLI::ParseError& error) {
+    parse_error = error.what();
+  }
+  if (!app.remaining().empty()) return UsageError("unknown command " + app.remaining().front());
+  if (app.get_subcommands().empty()) return UsageError(parse_error.empty() ? "no command given" : parse_error);
+  const CLI::App& command = *app.get_subcommands().front();
+  if (!parse_error.empty()) {
+    // The one option with a value can only miss it as the last word.
+    const std::string last = argv[argc - 1];
+    if (&command == extract && (last == "-o" || last == "--output")) return UsageError(last + " needs a folder");
+    return UsageError(parse_error);
+  }
+  const std::string unknown = UnknownOption(command);
+  if (!unknown.empty()) return UsageError("unknown option " + unknown + " for " + command.get_name());
+  return Run(command.get_name(), request);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A batch opens thousands of images one after another: keep the freed
-  // image buffers in the heap for the next image instead of handing them
-  // back to the system and faulting fresh pages in every time.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024 * 1024);
-  mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
-
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& arg : args) {
-    if (arg == "--") break;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return kExitOk;
-    }
-    if (arg == "--version") {
-      std::fputs(kVersion, stdout);
-      return kExitOk;
-    }
-  }
-  if (args.empty()) return UsageError("no command given");
-  const std::string& command = args.front();
-  if (command != "info" && command != "list" && command != "extract") {
-    return UsageError("unknown command " + command);
-  }
-  const int status = RunCommand(command, std::vector<std::string>(args.begin() + 1, args.end()));
+  const int status = ParseAndRun(argc, argv);
   std::fflush(stdout);
   return status;
 }

@@ -64,7 +64,7 @@ void MakeImages(Images& im) {
   // JV1 with awkward names, a damaged entry and two entries of one name.
   Disk odd = MakeJv1Disk();
   for (int l = 80; l < 100; ++l) FillPattern(odd, l);
-  PutEntries(odd, 170, {{0x10, "A/B\xE9", "\x01X", 1, {Slot(8, 0, 1)}},
+  PutEntries(odd, 170, {{0x10, "A/B\xE9", "\bX", 1, {Slot(8, 0, 1)}},
                         {0x10, "..", "", 1, {Slot(8, 1, 1)}},
                         {0x10, "BAD", "DAT", 1, {Slot(60, 0, 1)}},  // track 60 of 40
                         {0x10, "DUP", "TXT", 1, {Slot(9, 0, 1)}},
@@ -137,7 +137,7 @@ TEST_F(CliTest, ListJsonEqualsTheGoldenLine) {
     EXPECT_EQ(got, golden[got["image"].get<std::string>()]) << got.dump();
   }
   // Disk bytes outside printable ASCII are escaped as \u00XX.
-  EXPECT_NE(Cli({"list", "--json", images->odd}).out.find("\"A/B\\u00e9     \\u0001X \""), std::string::npos);
+  EXPECT_NE(Cli({"list", "--json", images->odd}).out.find("\"A/B\\u00e9     \\u0008X \""), std::string::npos);
 }
 
 TEST_F(CliTest, ImagesThatCannotBeListedGiveErrorObjects) {

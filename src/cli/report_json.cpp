@@ -1,0 +1,81 @@
+#include "cli/report_json.h"
+
+#include <nlohmann/json.hpp>
+
+#include "extract/safe_name.h"
+
+namespace vornik::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json DiskText(const std::string& bytes) { return Latin1ToUtf8(bytes); }
+
+Json FileJson(const FileRow& row) {
+  Json file = {{"item", DiskText(row.item)},
+               {"shown", DiskText(row.shown)},
+               {"pc_name", row.pc_name},
+               {"sector", row.sector},
+               {"entry", row.entry}};
+  if (row.copied) {
+    file["bytes"] = row.bytes;
+  } else {
+    file["bytes"] = nullptr;
+    file["error"] = DiskText(row.error);
+  }
+  return file;
+}
+
+Json ReportJson(const ImageReport& report) {
+  if (!report.listed) {
+    return {{"image", report.path}, {"error", DiskText(report.error)}, {"kind", report.kind}};
+  }
+  Json files = Json::array();
+  for (const FileRow& row : report.files) files.push_back(FileJson(row));
+  return {{"image", report.path},
+          {"format", DiskText(report.format)},
+          {"summary", DiskText(report.summary)},
+          {"newdos", report.newdos},
+          {"tracks", report.tracks},
+          {"sides", report.sides},
+          {"sectors_per_track", report.sectors_per_track},
+          {"density", report.density},
+          {"sectors_per_granule", report.sectors_per_granule},
+          {"directory", {{"first", report.dir_first}, {"last", report.dir_last}}},
+          {"files", std::move(files)}};
+}
+
+// The listing has always written backspace and form feed as \u0008 and
+// \u000c like every other control character; the library writes \b and \f.
+// A backslash in the output always starts an escape, so the pairs are
+// found without reading the JSON.
+std::string SpellControlEscapes(const std::string& json) {
+  std::string out;
+  out.reserve(json.size());
+  for (size_t i = 0; i < json.size(); ++i) {
+    if (json[i] != '\\' || i + 1 == json.size()) {
+      out += json[i];
+      continue;
+    }
+    const char code = json[++i];
+    if (code == 'b') {
+      out += "\\u0008";
+    } else if (code == 'f') {
+      out += "\\u000c";
+    } else {
+      out += '\\';
+      out += code;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ReportJsonLine(const ImageReport& report) {
+  const std::string json = ReportJson(report).dump(-1, ' ', true, Json::error_handler_t::replace);
+  return SpellControlEscapes(json) + "\n";
+}
+
+}  // namespace vornik::cli
