@@ -24,13 +24,25 @@ class CliWindow {
   const std::string& LastMessage() const { return last_message_; }
   bool ShowedMessage() const { return !last_message_.empty(); }
 
-  // Prints a note of the program's own (not a window message) to stderr.
+  // Prints a note of the program's own (not a window message) to stderr,
+  // made printable.
   void Note(const std::string& text) const;
 
  private:
+  void Print(const std::string& printable) const;
+
   std::string label_;
   SortedList list1_, list2_;
   std::string last_message_;
 };
+
+// Text made safe for a terminal: control characters (C0, DEL and C1) and
+// bytes that are not UTF-8 are written visibly as \xNN, so a name on a disk
+// can neither move the cursor nor fake a line.
+std::string Printable(const std::string& utf8_text);
+
+// Length of the UTF-8 sequence at text[i] (1 for ASCII), 0 when it is none.
+size_t Utf8Length(const std::string& text, size_t i);
+bool IsUtf8(const std::string& text);
 
 }  // namespace vornik::cli

@@ -1,7 +1,10 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <set>
 
 #include "cli/cli_window.h"
@@ -22,7 +25,15 @@ void Emit(const std::string& text) { std::fwrite(text.data(), 1, text.size(), st
 std::string OneLine(const std::string& message) {
   std::string line = Latin1ToUtf8(message);
   std::replace(line.begin(), line.end(), '\r', ' ');
-  return line;
+  return Printable(line);
+}
+
+// An extract writes at most this much: a real disk's files take less than
+// the image, a crafted directory can name the same sectors over and over.
+int64_t WriteBudget(int64_t image_bytes) { return std::max<int64_t>(4 * image_bytes, int64_t{4} << 20); }
+
+void NoteCut(const CliWindow& win, const ImageReport& report) {
+  if (report.directory_cut) win.Note("the directory holds more than 32 entry sectors; the rest is not read");
 }
 
 std::string PadRight(std::string text, size_t width) {
@@ -51,13 +62,13 @@ bool NameMatches(const std::string& wanted, const std::string& item, bool exact)
 }
 
 void AppendInfoBlock(std::string& out, const ImageReport& report, int file_count) {
-  out += "Image:       " + report.path + "\n";
+  out += "Image:       " + Printable(report.path) + "\n";
   if (!report.listed) {
     out += "Error:       " + std::string(report.kind) + ": " + OneLine(report.error) + "\n";
     return;
   }
   out += "Format:      " + report.format + "\n";
-  out += "Summary:     " + Latin1ToUtf8(report.summary) + "\n";
+  out += "Summary:     " + Printable(Latin1ToUtf8(report.summary)) + "\n";
   out += std::string("Newdos/80:   ") + (report.newdos ? "yes" : "no") + "\n";
   out += "Directory:   sectors " + std::to_string(report.dir_first) + " to " + std::to_string(report.dir_last) +
          "\n";
@@ -66,13 +77,13 @@ void AppendInfoBlock(std::string& out, const ImageReport& report, int file_count
 
 void AppendListText(std::string& out, const ImageReport& report) {
   if (!report.listed) {
-    out += report.path + ": " + report.kind + ": " + OneLine(report.error) + "\n";
+    out += Printable(report.path) + ": " + report.kind + ": " + OneLine(report.error) + "\n";
     return;
   }
-  out += report.path + ": " + report.format + ", " + std::to_string(report.files.size()) + " files\n";
+  out += Printable(report.path) + ": " + report.format + ", " + std::to_string(report.files.size()) + " files\n";
   for (const FileRow& row : report.files) {
     std::string bytes = row.copied ? std::to_string(row.bytes) + " bytes" : "copy failed";
-    out += "  " + PadRight(Latin1ToUtf8(row.shown), 13) + " " + PadRight(bytes, 12) + "  sector " +
+    out += "  " + PadRight(Printable(Latin1ToUtf8(row.shown)), 13) + " " + PadRight(bytes, 12) + "  sector " +
            std::to_string(row.sector) + "  entry " + std::to_string(row.entry) + "\n";
   }
 }
@@ -83,7 +94,8 @@ int ListImage(const std::string& path, ImageReport& report) {
   DiskState st;
   CliWindow win(path);
   if (!OpenForReport(st, win, path, report)) return kExitImage;
-  int status = kExitOk;
+  NoteCut(win, report);
+  int status = report.directory_cut ? kExitCopy : kExitOk;
   const int count = win.List1().ListCount();
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -134,23 +146,42 @@ int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const Ext
     win.Note(target + ": " + error);
     return kExitWrite;
   }
-  Emit(target + "  " + std::to_string(row.bytes) + " bytes\n");
+  Emit(Printable(target) + "  " + std::to_string(row.bytes) + " bytes\n");
   return kExitOk;
+}
+
+// Runs `work` for one image; running out of memory there is reported like
+// an image that cannot be read, and the next image goes on.
+template <typename Work>
+int ForImage(const std::string& path, ImageReport& report, Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    report = ImageReport{};
+    report.path = path;
+    report.kind = "unreadable";
+    report.error = "out of memory";
+    CliWindow(path).Note(report.error);
+    return kExitImage;
+  }
 }
 
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& images) {
   int status = kExitOk;
-  std::string out;
   for (size_t n = 0; n < images.size(); ++n) {
-    DiskState st;
-    CliWindow win(images[n]);
     ImageReport report;
-    if (!OpenForReport(st, win, images[n], report)) status = kExitImage;
-    out.clear();
-    if (n > 0) out += "\n";
-    AppendInfoBlock(out, report, win.List1().ListCount());
+    int files = 0;
+    status = std::max(status, ForImage(images[n], report, [&] {
+                        DiskState st;
+                        CliWindow win(images[n]);
+                        const bool opened = OpenForReport(st, win, images[n], report);
+                        files = win.List1().ListCount();
+                        return opened ? kExitOk : kExitImage;
+                      }));
+    std::string out = n > 0 ? "\n" : "";
+    AppendInfoBlock(out, report, files);
     Emit(out);
   }
   return status;
@@ -161,7 +192,7 @@ int RunList(const std::vector<std::string>& images, bool json) {
   std::string out;
   for (const std::string& path : images) {
     ImageReport report;
-    status = std::max(status, ListImage(path, report));
+    status = std::max(status, ForImage(path, report, [&] { return ListImage(path, report); }));
     if (json) {
       out = ReportJsonLine(report);
     } else {
@@ -174,23 +205,35 @@ int RunList(const std::vector<std::string>& images, bool json) {
 }
 
 int RunExtract(const ExtractRequest& request) {
-  DiskState st;
-  CliWindow win(request.image);
   ImageReport report;
-  if (!OpenForReport(st, win, request.image, report)) return kExitImage;
-  int status = kExitOk;
-  const std::vector<bool> chosen = ChooseItems(request, win, status);
-  std::set<std::string> names_used;
-  for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
-    if (!chosen[static_cast<size_t>(i)]) continue;
-    FileRow row = DescribeItem(win, i);
-    if (!CopyListedFile(st, win, row)) {
-      status = std::max(status, static_cast<int>(kExitCopy));
-      continue;
+  return ForImage(request.image, report, [&] {
+    DiskState st;
+    CliWindow win(request.image);
+    if (!OpenForReport(st, win, request.image, report)) return static_cast<int>(kExitImage);
+    NoteCut(win, report);
+    int status = report.directory_cut ? kExitCopy : kExitOk;
+    const std::vector<bool> chosen = ChooseItems(request, win, status);
+    std::set<std::string> names_used;
+    const int64_t budget = WriteBudget(st.fileend);
+    int64_t written = 0;
+    for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
+      if (!chosen[static_cast<size_t>(i)]) continue;
+      FileRow row = DescribeItem(win, i);
+      if (!CopyListedFile(st, win, row)) {
+        status = std::max(status, static_cast<int>(kExitCopy));
+        continue;
+      }
+      if (written + row.bytes > budget) {
+        win.Note("stopped before " + Latin1ToUtf8(row.shown) + ": this extract would write more than " +
+                 std::to_string(budget) + " bytes, four times the image or 4 MiB");
+        return std::max(status, static_cast<int>(kExitCopy));
+      }
+      const int wrote = WriteCopy(st, win, row, request, names_used);
+      if (wrote == kExitOk) written += row.bytes;
+      status = std::max(status, wrote);
     }
-    status = std::max(status, WriteCopy(st, win, row, request, names_used));
-  }
-  return status;
+    return status;
+  });
 }
 
 }  // namespace vornik::cli

@@ -59,6 +59,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, Image
     return false;
   }
   FillLists(outcome.listing, win.List1(), win.List2());
+  report.directory_cut = outcome.listing.cut;
   FillGeometry(st, report);
   return true;
 }

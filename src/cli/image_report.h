@@ -48,6 +48,7 @@ struct ImageReport {
   int sectors_per_granule = 0;  // spg as the open left it
   int32_t dir_first = 0;
   int32_t dir_last = 0;
+  bool directory_cut = false;  // the walk stopped at the most entry sectors a directory has
   std::vector<FileRow> files;
 };
 

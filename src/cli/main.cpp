@@ -1,7 +1,10 @@
 // vornik-cli: lists the files on disk images and copies them out, for
 // scripts and batches, through the same procedures as the window.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,14 +28,20 @@ const char kUsage[] =
     "Reads JV1, JV3 and DMK disk images (never writes them).\n"
     "  info      format, summary line, Newdos/80 and directory range of each image\n"
     "  list      the files of each image with their sizes; --json prints one JSON\n"
-    "            object per image per line\n"
+    "            object per image per line (\"image\" is the path as given, with\n"
+    "            U+FFFD for bytes that are not UTF-8; such a path adds \"image_hex\",\n"
+    "            its bytes in hex)\n"
     "  extract   copies the named files (any case), or every file with --all, into\n"
     "            DIR (default: the current folder); an existing file is replaced\n"
     "            only with --force\n"
     "\n"
-    "Exit status: 0 all fine, 1 usage, 2 an image could not be read, 3 a copy\n"
-    "failed or a name is not on the disk, 4 a write failed or was refused;\n"
-    "the largest that applies.\n";
+    "Names on a disk are printed with control characters as \\xNN. An extract\n"
+    "writes at most four times the image's size or 4 MiB, whichever is larger.\n"
+    "\n"
+    "Exit status: 0 all fine, 1 usage, 2 an image could not be read (or not\n"
+    "within the memory there is), 3 a copy failed, a name is not on the disk\n"
+    "or a limit cut the work short, 4 a write failed or was refused (the\n"
+    "output included); the largest that applies.\n";
 
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "vornik-cli: %s\n%s", what.c_str(), kUsage);
@@ -135,6 +144,10 @@ int main(int argc, char** argv) {
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   const int status = ParseAndRun(argc, argv);
-  std::fflush(stdout);
+  // What could not be written is a failure too (a full disk, a closed pipe).
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "vornik-cli: cannot write the output: %s\n", std::strerror(errno));
+    return std::max(status, static_cast<int>(vornik::cli::kExitWrite));
+  }
   return status;
 }

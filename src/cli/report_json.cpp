@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_window.h"
 #include "extract/safe_name.h"
 
 namespace vornik::cli {
@@ -27,13 +28,29 @@ Json FileJson(const FileRow& row) {
   return file;
 }
 
+// "image" names the image as given, any byte that is not UTF-8 as U+FFFD;
+// "image_hex" follows it with the path's bytes when that is so.
+Json ImageJson(const std::string& path) {
+  Json image = {{"image", path}};
+  if (!IsUtf8(path)) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : path) hex += {kHex[c >> 4], kHex[c & 0xF]};
+    image["image_hex"] = hex;
+  }
+  return image;
+}
+
 Json ReportJson(const ImageReport& report) {
+  Json json = ImageJson(report.path);
   if (!report.listed) {
-    return {{"image", report.path}, {"error", DiskText(report.error)}, {"kind", report.kind}};
+    json["error"] = DiskText(report.error);
+    json["kind"] = report.kind;
+    return json;
   }
   Json files = Json::array();
   for (const FileRow& row : report.files) files.push_back(FileJson(row));
-  return {{"image", report.path},
+  json.update(Json{
           {"format", DiskText(report.format)},
           {"summary", DiskText(report.summary)},
           {"newdos", report.newdos},
@@ -43,7 +60,8 @@ Json ReportJson(const ImageReport& report) {
           {"density", report.density},
           {"sectors_per_granule", report.sectors_per_granule},
           {"directory", {{"first", report.dir_first}, {"last", report.dir_last}}},
-          {"files", std::move(files)}};
+          {"files", std::move(files)}});
+  return json;
 }
 
 // The listing has always written backspace and form feed as \u0008 and

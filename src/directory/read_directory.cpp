@@ -1,5 +1,7 @@
 #include "directory/read_directory.h"
 
+#include <algorithm>
+
 #include "directory/dos_name.h"
 #include "image/find_sector.h"
 #include "image/image_access.h"
@@ -18,6 +20,7 @@ constexpr int kEntryAttr = 0;
 constexpr int kEntryName = 5;  // 8 name bytes, then 3 extension bytes, blank padded
 constexpr uint8_t kAttrFree = 0x00;
 constexpr uint8_t kAttrFreeAlt = 0x90;
+constexpr int kMaxEntrySectors = 32;  // the 5-bit sector field of a directory entry code
 
 // The format box, the summary line and the Newdos/80 box.
 void Summarize(DiskState& st, Listing& listing) {
@@ -65,8 +68,10 @@ Listing ReadDirectory(DiskState& st, Notices& notices) {
   if (st.jv1 == 1) st.direndsec = static_cast<int16_t>(st.dirstartsec + 9);
   // A sector that is not on the disk, or not a directory sector, ends the
   // walk; what was listed stays.
+  const int32_t last = std::min<int32_t>(st.direndsec, st.dirstartsec + 1 + kMaxEntrySectors);
+  listing.cut = st.direndsec > last;
   try {
-    for (int32_t s = st.dirstartsec + 2; s <= st.direndsec; ++s) {
+    for (int32_t s = st.dirstartsec + 2; s <= last; ++s) {
       if (!LocateDirectorySector(st, notices, s) || !ListEntries(st, listing)) break;
       st.logsec = static_cast<int16_t>(st.logsec + 1);
     }

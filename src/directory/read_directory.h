@@ -1,6 +1,7 @@
 // The directory walk: reads the directory sectors from dirstartsec + 2 to
-// direndsec and lists every used entry, with the format and summary texts
-// the window shows beside the list.
+// direndsec, at most the 32 entry sectors a directory entry code can name,
+// and lists every used entry, with the format and summary texts the window
+// shows beside the list.
 #pragma once
 
 #include <string>
@@ -26,6 +27,7 @@ struct Listing {
   std::string summary;   // the summary line, Disktype
   bool newdos = false;   // the DOS box says "  Newdos/80"
   std::vector<ListedEntry> entries;  // in disk order
+  bool cut = false;  // the directory runs on past the 32 entry sectors a directory can address
 };
 
 Listing ReadDirectory(DiskState& st, Notices& notices);

@@ -4,6 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -302,7 +306,7 @@ void VornikMain::OpenImagePath(const QString& path) {
   } else {
     // The image's folder becomes the current one: the Save dialog starts there.
     QDir::setCurrent(QFileInfo(path).absolutePath());
-    out = OpenImage(st_, name);
+    out = LoadImage(name);
   }
   TxtFilename_->setText(QFile::decodeName(QByteArray::fromStdString(st_.Filename)));
   TxtFilename_->setCursorPosition(0);
@@ -313,6 +317,33 @@ void VornikMain::OpenImagePath(const QString& path) {
   ShowNotices(out.notices);
   if (out.kind == OpenKind::kListed) ShowListing(out.listing);
   RefreshLists();
+}
+
+OpenOutcome VornikMain::LoadImage(const std::string& name) {
+  // A large image takes a moment to read and scan: the window keeps
+  // repainting meanwhile, with a busy cursor, and takes no input.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  loading_ = true;
+  QFutureWatcher<OpenOutcome> watcher;
+  QEventLoop loop;
+  connect(&watcher, &QFutureWatcher<OpenOutcome>::finished, &loop, &QEventLoop::quit);
+  watcher.setFuture(QtConcurrent::run([this, name] { return OpenImage(st_, name); }));
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  loading_ = false;
+  QApplication::restoreOverrideCursor();
+  if (close_after_load_) QTimer::singleShot(0, this, &QWidget::close);
+  return watcher.result();
+}
+
+void VornikMain::closeEvent(QCloseEvent* event) {
+  // The image being loaded belongs to the state the window owns: the window
+  // closes once the load is done.
+  if (loading_) {
+    close_after_load_ = true;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void VornikMain::OpenFile(const std::string& FileName) {

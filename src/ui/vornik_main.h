@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QMainWindow>
 
+#include "directory/open_image.h"
 #include "directory/read_directory.h"
 #include "state/disk_state.h"
 #include "state/messages.h"
@@ -67,6 +68,7 @@ class VornikMain : public QMainWindow {
   QLineEdit* Box(TextBox box) const;
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -78,6 +80,8 @@ class VornikMain : public QMainWindow {
   void SetBoxForeColor(TextBox box, int32_t colour);
   MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title);
   void ShowNotices(const Notices& notices);
+  // The core's open of `name`, run beside the window's event loop.
+  OpenOutcome LoadImage(const std::string& name);
   // The format, summary and DOS boxes and the two lists of an opened image.
   void ShowListing(const Listing& listing);
   // Shows the two list models in their list boxes again.
@@ -87,6 +91,8 @@ class VornikMain : public QMainWindow {
   SortedList list1_;
   SortedList list2_;
   std::unique_ptr<Dialogs> dialogs_;
+  bool loading_ = false;
+  bool close_after_load_ = false;
 
   QLabel* Label7_ = nullptr;
   QLineEdit* Txtfiletype_ = nullptr;

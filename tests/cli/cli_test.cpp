@@ -37,11 +37,17 @@ Json ByFileName(Json j) {
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+std::string ByteHex(const std::string& bytes) {
+  std::string hex;
+  for (unsigned char c : bytes) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  return hex;
+}
+
 // Images built for these tests, written once into a shared folder, with the
 // bytes some listed files must copy to.
 struct Images {
   TempDir dir;
-  std::string plain, odd, jv3, dmk, newdos, cases;
+  std::string plain, odd, jv3, dmk, newdos, cases, hostile, greedy;
   Bytes hello, prog, dup1;
 };
 Images* images = nullptr;
@@ -97,6 +103,14 @@ void MakeImages(Images& im) {
        ToJv1(Jv1With({{0x10, "ALPHA", "BAS", 1, {Slot(5, 0, 1)}},
                       {0x10, "alpha", "bas", 1, {Slot(6, 0, 1)}},
                       {0x10, "Alpha", "Bas", 1, {Slot(7, 0, 1)}}})));
+
+  // A name that would move a terminal's cursor and fake a line.
+  Save(im.hostile, "hostile.dsk", ToJv1(Jv1With({{0x10, "\x1b[2J\nX", "\x9b" "1m", 1, {Slot(5, 0, 1)}}})));
+
+  // 64 entries, each naming the same 320 sectors: 5 MB from a 100 KB image.
+  std::vector<Entry> greedy;
+  for (int i = 0; i < 64; ++i) greedy.push_back({0x10, "G" + std::to_string(i), "DAT", 0, {Slot(1, 0, 32), Slot(1, 0, 32)}});
+  Save(im.greedy, "greedy.dsk", ToJv1(Jv1With(greedy)));
 }
 
 class CliTest : public ::testing::Test {
@@ -146,7 +160,7 @@ TEST_F(CliTest, ImagesThatCannotBeListedGiveErrorObjects) {
   WriteBytes(dir / "noheader.dsk", Text("0123456789abcdefghijklmnopqrstuvwxyz"));
   fs::create_directory(dir.path() / "folder.dsk");
   const char kOpenFailed[] = "Error encountered while trying to open file, please retry.";
-  const std::vector<std::string> paths = {dir / "missing.dsk", dir / "folder.dsk", dir / "noheader.dsk",
+  const std::vector<std::string> paths = {dir / "missing\xff.dsk", dir / "folder.dsk", dir / "noheader.dsk",
                                           dir / "empty.dsk", images->plain};
   const std::pair<std::string, std::string> want[] = {
       {"unreadable", kOpenFailed},
@@ -158,8 +172,13 @@ TEST_F(CliTest, ImagesThatCannotBeListedGiveErrorObjects) {
   args.insert(args.end(), paths.begin(), paths.end());
   const RunResult r = Cli(args);
   EXPECT_EQ(r.status, 2);  // the largest status that applies
-  const std::vector<Json> lines = JsonLines(r.out);
+  std::vector<Json> lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), paths.size());
+  // A path that is not UTF-8 is named by its bytes too.
+  EXPECT_EQ(lines[0]["image_hex"], ByteHex(paths[0]));
+  lines[0].erase("image_hex");
+  EXPECT_EQ(lines[0]["image"], dir / "missing\uFFFD.dsk");
+  lines[0]["image"] = paths[0];
   for (size_t i = 0; i < std::size(want); ++i) {
     EXPECT_EQ(lines[i].size(), 3u);
     EXPECT_EQ(lines[i]["image"], paths[i]);
@@ -186,6 +205,10 @@ TEST_F(CliTest, ListAndInfoText) {
   EXPECT_EQ(list.out, images->plain + ": JV1, 2 files\n" +
                           "  HELLO/TXT     512 bytes     sector 172  entry 0\n"
                           "  PROG/CMD      1280 bytes    sector 172  entry 1\n");
+  // Control characters in names are written visibly: no cursor moves, no extra line.
+  const RunResult hostile = Cli({"list", images->hostile});
+  EXPECT_NE(hostile.out.find("\n  \\x1b[2J\\x0aX/\\x9b1m 256 bytes"), std::string::npos) << hostile.out;
+  EXPECT_EQ(std::count(hostile.out.begin(), hostile.out.end(), '\n'), 2);
   const RunResult info = Cli({"info", images->newdos});
   EXPECT_EQ(info.out, "Image:       " + images->newdos +
                           "\nFormat:      JV1\n"
@@ -267,6 +290,16 @@ TEST_F(CliTest, ExtractWritesWhatItCanAndSaysWhatItCannot) {
   EXPECT_EQ(ReadBytes(out.path() / "HELLO.TXT"), images->hello);
   EXPECT_EQ(ReadBytes(out.path() / "PROG.CMD"), images->prog);
   EXPECT_EQ(ReadBytes(out.path() / "DUP.TXT"), images->dup1);  // the first of the two
+}
+
+// One extract writes at most four times the image or 4 MiB: 51 files of
+// 80 KB here, then it stops and says so.
+TEST_F(CliTest, ExtractStopsAtItsWriteBudget) {
+  TempDir out;
+  const RunResult r = Cli({"extract", images->greedy, "--all", "-o", out.path().string()});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("would write more than 4194304 bytes"), std::string::npos) << r.err;
+  EXPECT_EQ(FolderNames(out.path()).size(), 51u);
 }
 
 TEST_F(CliTest, ExtractNeverOverwritesWithoutForceAndReportsWriteFailures) {

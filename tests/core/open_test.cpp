@@ -155,6 +155,12 @@ struct RangeCase {
 };
 void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.label; }
 
+Layout WideTrack17() {
+  Layout l = Uniform(40, 1, 10, false);
+  l.overrides = {{17, {40, true, false}}};
+  return l;
+}
+
 const RangeCase kRanges[] = {
     // Both sides of track 17 marked (612..629 side 0, 630.. side 1): all count.
     {"jv3_both_sides", Fmt::kJv3, Uniform(40, 2, 18, true), Cat(Range(612, 629), Range(630, 633)),
@@ -175,6 +181,9 @@ const RangeCase kRanges[] = {
      {{614, 0}, {640, 0}}},
     {"jv3_34_marks", Fmt::kJv3, Uniform(40, 1, 10, false), Range(170, 203), {172, 203}, 170, 203, {{172, 0}, {203, 0}}},
     {"dmk_35_marks_single_sided", Fmt::kDmk, Uniform(40, 1, 18, true), Range(306, 340), {308}, 306, 305, {}},
+    // An entry code names at most 32 entry sectors: the walk reads no more.
+    {"jv3_walk_stops_at_32_entry_sectors", Fmt::kJv3, WideTrack17(), Range(170, 209), {203, 204}, 170, 209,
+     {{203, 0}}},
     {"jv3_no_marks", Fmt::kJv3, Uniform(40, 1, 10, false), {}, {172}, 0, -1, {}},
     {"dmk_from_1_no_marks", Fmt::kDmk, Uniform(40, 1, 18, true, 1), {}, {308}, 0, -1, {}},
 };
@@ -196,6 +205,7 @@ TEST_P(DirectoryRange, StartEndAndListedEntries) {
   EXPECT_EQ(o->st.dirstartsec, c.dirstart);
   EXPECT_EQ(o->st.direndsec, c.dirend);
   EXPECT_EQ(o->Places(), c.listed);
+  EXPECT_EQ(o->out.listing.cut, c.dirend - c.dirstart + 1 > 34);
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, DirectoryRange, ::testing::ValuesIn(kRanges),

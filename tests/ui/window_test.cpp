@@ -368,6 +368,26 @@ class WindowTest : public QObject {
     QCOMPARE(QDir::currentPath(), cancelSave || entry.isEmpty() ? folder : QDir(target.path()).canonicalPath());
   }
 
+  void loadingKeepsTheWindowAliveWithABusyCursor() {
+    auto w = MakeWindow();
+    const QString path = WriteImage("large.dsk", Bytes(60 << 20, 0));
+    int ticks = 0;
+    bool busy = false;
+    QTimer timer;
+    timer.setInterval(0);
+    connect(&timer, &QTimer::timeout, [&] {
+      ++ticks;
+      busy = busy || (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    });
+    timer.start();
+    Open(*w, path);
+    timer.stop();
+    QVERIFY(ticks > 0);
+    QVERIFY(busy);
+    QVERIFY(!QApplication::overrideCursor());
+    QFile::remove(path);
+  }
+
   void droppedFileOpensLikeFileOpen() {
     auto w = MakeWindow();
     w->show();
