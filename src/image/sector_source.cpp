@@ -27,6 +27,7 @@ constexpr int kDmkIdBytes = 7;             // FE, track, side, sector, size, CRC
 constexpr int kDmkMarkWindowMfm = 43;      // byte times after the ID CRC that may hold the data mark
 constexpr int kDmkMarkWindowFm = 30;
 constexpr int kCrcBytes = 2;
+constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
 
 constexpr uint8_t kMarkF8 = 0xF8;
 constexpr uint8_t kMarkF9 = 0xF9;
@@ -56,7 +57,7 @@ int64_t FindMark(const uint8_t* d, int64_t from, int64_t to) {
 }
 
 void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
-  const int64_t size = static_cast<int64_t>(image.size());
+  const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()), int64_t{kMaxTracks} * kJv1TrackBytes);
   out.reserve(static_cast<size_t>((size + kSectorBytes - 1) / kSectorBytes));
   for (int64_t at = 0; at < size; at += kSectorBytes) {
     StoredSector s;
@@ -156,8 +157,9 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
 }
 
 void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, std::vector<StoredSector>& out) {
-  const int64_t size = static_cast<int64_t>(image.size());
-  if (g.track_length <= 0 || g.sides < 1 || size <= kDmkHeaderSize) return;
+  const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()),
+                                         kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
+  if (g.track_length <= 0 || size <= kDmkHeaderSize) return;
   const bool undoubled = (image[kDmkFlagsByte] & kDmkFlagsUndoubled) != 0;
   size_t marks = 0;
   for (int64_t record = kDmkHeaderSize; record + 1 < size; record += g.track_length) {
@@ -186,10 +188,11 @@ int64_t Key(const StoredSector& s) { return int64_t{s.track} * 2 + s.side; }
 
 SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry)
     : image_(image), geometry_(geometry) {
+  geometry_.sides = std::clamp(geometry.sides, 1, 2);
   switch (geometry.format) {
     case ImageFormat::kJv1: AddJv1(image, sectors_); break;
     case ImageFormat::kJv3: AddJv3(image, sectors_); break;
-    case ImageFormat::kDmk: AddDmk(image, geometry, sectors_); break;
+    case ImageFormat::kDmk: AddDmk(image, geometry_, sectors_); break;
   }
   Index();
 }
