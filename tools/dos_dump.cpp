@@ -98,15 +98,17 @@ void Dump(const std::string& path) {
                   Quote(image).c_str(), Quote(NameOf(e)).c_str(), e.attributes);
       continue;
     }
-    std::string error;
+    std::string error, whole_error;
     const auto bytes = vornik::AssembleFile(source, e, true, &error);
+    const auto whole = vornik::AssembleFile(source, e, false, &whole_error);
     std::printf(
         "{\"type\": \"file\", \"image\": %s, \"name\": %s, \"system\": %s, \"invisible\": %s, \"protection\": %d, "
         "\"date\": %s, \"lrl\": %d, \"eof\": %d, \"ern\": %d, \"hit_ok\": %s, \"allocated_sectors\": %zu, "
-        "\"size\": %s, \"sha256\": %s, \"error\": %s, \"note\": %s}\n",
+        "\"size\": %s, \"sha256\": %s, \"sha256_whole\": %s, \"error\": %s, \"note\": %s}\n",
         Quote(image).c_str(), Quote(NameOf(e)).c_str(), Bool(e.system), Bool(e.invisible), e.protection,
         e.date.empty() ? "null" : Quote(e.date).c_str(), e.lrl, e.eof, e.ern, Bool(e.hit_match), e.sectors.size(),
         Number(e.size).c_str(), error.empty() ? Quote(vornik::testing::Sha256Hex(bytes)).c_str() : "null",
+        whole_error.empty() ? Quote(vornik::testing::Sha256Hex(whole)).c_str() : "null",
         Quote(error).c_str(), Quote(e.note).c_str());
   }
 }
