@@ -356,8 +356,6 @@ bool Read32ByteFamily(const SectorSource& source, const Sector& boot, DosDisk& d
     SetSpace(dir.gat, LumpUnits(source, dir, gpl), gpl, kLumpGranuleSectors, disk);
   } else {
     disk.note = why.starts_with("; ") ? why.substr(2) : why;
-    disk.free_bytes.reset();
-    disk.total_bytes.reset();
     return false;
   }
   Describe(dir, disk);
