@@ -3,9 +3,14 @@
 // writing a copy out (safe host names, the atomic replace).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <functional>
+#include <thread>
 
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
@@ -323,6 +328,37 @@ TEST(WriteFileAtomic, ReplacesWholeOrLeavesTheOldStateAndNoTemporaryFile) {
   EXPECT_FALSE(ok);
   EXPECT_EQ(ReadBytes(dir / "OLD.DAT"), Pattern(5, 100));
   EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"FOLDER", "OLD.DAT", "PLAIN", "T.BIN"}));
+}
+
+// An image that is swapped for a FIFO while it is being opened is refused
+// at once: opening never waits for a writer. A child process opens while a
+// thread swaps; a child still busy after the time limit hangs.
+TEST(FileChannel, AFifoSwappedInForTheImageNeverBlocksTheOpen) {
+  TempDir dir;
+  const std::string image = dir / "IMAGE", next = dir / "NEXT", plain = dir / "PLAIN", fifo = dir / "FIFO";
+  WriteBytes(plain, Pattern(1, 256));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::atomic<int> swaps{0};
+    std::thread swapper([&] {
+      for (; swaps < 40000; ++swaps) {
+        ::link((swaps % 2 ? fifo : plain).c_str(), next.c_str());
+        ::rename(next.c_str(), image.c_str());
+      }
+    });
+    FileChannel channel;
+    while (swaps < 40000) channel.OpenForRead(image);
+    swapper.join();
+    ::_exit(0);
+  }
+  int status = 0;
+  for (int tick = 0; tick < 200 && ::waitpid(child, &status, WNOHANG) == 0; ++tick) ::usleep(50000);
+  if (WIFEXITED(status)) return;
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &status, 0);
+  FAIL() << "the open waited for a writer of the FIFO";
 }
 
 }  // namespace
