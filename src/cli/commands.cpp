@@ -136,14 +136,17 @@ int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const Ext
     return kExitWrite;
   }
   const std::string target = request.dir + "/" + row.pc_name;
-  if (!request.force && PathExists(target)) {
-    win.Note(target + ": exists, not overwritten (use --force)");
-    return kExitWrite;
-  }
-  std::string error;
-  if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes), &error)) {
-    win.Show({{kMsgWriteFailed, MsgIcon::Exclamation, kProgramTitle}});
-    win.Note(target + ": " + error);
+  WriteError error;
+  if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes),
+                       {.replace = request.force, .image = st.channel1.Identity()}, &error)) {
+    if (error.kind == WriteFailure::kExists) {
+      win.Note(target + ": exists, not overwritten (use --force)");
+    } else if (error.kind == WriteFailure::kIsImage) {
+      win.Note(target + ": is the image being read, not overwritten");
+    } else {
+      win.Show({{kMsgWriteFailed, MsgIcon::Exclamation, kProgramTitle}});
+      win.Note(target + ": " + error.text);
+    }
     return kExitWrite;
   }
   Emit(Printable(target) + "  " + std::to_string(row.bytes) + " bytes\n");
