@@ -30,6 +30,12 @@ std::string ErrorText(int error);
 // The folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);
 
+// Gives standard input, output and error that are closed a harmless place
+// to point at, so that no file the program opens later takes their place
+// (and output meant for the terminal lands in it). Returns true when
+// standard output was closed.
+bool SecureStandardStreams();
+
 // ---- reading -------------------------------------------------------------
 
 // A regular file open for reading; closed when the object goes.

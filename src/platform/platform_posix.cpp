@@ -276,4 +276,18 @@ void PendingFile::Discard() {
   handle_ = kNone;
 }
 
+bool SecureStandardStreams() {
+  bool output_closed = false;
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (fd == 1) output_closed = true;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+  return output_closed;
+}
+
 }  // namespace vornik::platform

@@ -1,6 +1,7 @@
 #!/bin/bash
 # vornik-cli under hostile conditions: (a) concurrent extracts into one folder,
-# (b) signals while a copy is written, (c) --force with the image in the folder.
+# (b) signals while a copy is written, (c) --force with the image in the folder,
+# (d) memory running out on one image of several, (e) output that cannot be written.
 #   hostile.sh VORNIK_CLI SLOW_FSYNC_LIBRARY SAMPLE_JV1_IMAGE
 set -u
 cli=$1 slow=$2 a=$3 work=$(mktemp -d) failures=0
@@ -50,6 +51,24 @@ mkdir "$work/self" && cp "$a" "$work/self/README.TXT"
 status=$?
 cmp -s "$a" "$work/self/README.TXT" && [ $status = 4 ] && grep -qF "README.TXT: is the image being read" "$work/err-self" ||
   fail "--force over the image: status $status, $(cat "$work/err-self")"
+
+# d) One image too large for the memory there is: it is reported, the others are listed.
+if ! ldd "$cli" | grep -q libasan; then  # the sanitizers reserve memory of their own
+  head -c $((60 << 20)) /dev/zero >"$work/big.dsk"
+  (ulimit -v 100000 && exec "$cli" list --json "$a" "$work/big.dsk" "$a") >"$work/oom" 2>/dev/null
+  status=$?
+  [ $status = 2 ] && [ "$(grep -c '"files"' "$work/oom")" = 2 ] &&
+    grep -qF '{"image":"'"$work"'/big.dsk","error":"out of memory","kind":"unreadable"}' "$work/oom" ||
+    fail "out of memory: status $status, $(cut -c1-80 "$work/oom")"
+fi
+
+# e) A full disk or a closed descriptor for the output is a failure.
+"$cli" list "$a" >/dev/full 2>/dev/null; [ $? = 4 ] || fail "list >/dev/full"
+"$cli" list --json "$a" >&- 2>/dev/null; [ $? = 4 ] || fail "list >&-"
+# ... and no file opened later stands in for the closed output.
+mkdir "$work/closed" && "$cli" extract "$a" --all -o "$work/closed" >&- 2>/dev/null
+status=$?
+[ $status = 4 ] && diff -r "$work/ref-a" "$work/closed" >/dev/null || fail "extract >&-: status $status"
 
 echo "hostile conditions: $failures failures"
 [ $failures = 0 ]
