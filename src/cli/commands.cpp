@@ -14,6 +14,7 @@
 #include "dos/dos.h"
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
+#include "platform/platform.h"
 #include "state/disk_state.h"
 
 namespace vornik::cli {
@@ -154,22 +155,36 @@ std::vector<bool> ChooseItems(const ExtractRequest& request, CliWindow& win, int
   return chosen;
 }
 
+// A failure to make any file in the target folder: the same for every file.
+bool FolderProblem(const WriteError& error) {
+  const int folder_errors[] = {ENOENT, ENOTDIR, EACCES, EPERM, EROFS};
+  return error.kind == WriteFailure::kCreate &&
+         std::find(std::begin(folder_errors), std::end(folder_errors), error.code) != std::end(folder_errors);
+}
+
 // Writes the copy in copybuf under its safe name into the target folder.
+// `folder_unusable` is set when no file can be made there at all.
 int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const ExtractRequest& request,
-              std::set<std::string>& names_used) {
+              std::set<std::string>& names_used, bool& folder_unusable) {
   if (!names_used.insert(row.pc_name).second) {
     win.Note(Latin1ToUtf8(row.shown) + ": skipped, another file of this run is also named " + row.pc_name);
     return kExitWrite;
   }
   const std::string target = request.dir + "/" + row.pc_name;
-  if (!request.force && PathExists(target)) {
-    win.Note(target + ": exists, not overwritten (use --force)");
-    return kExitWrite;
-  }
-  std::string error;
-  if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes), &error)) {
-    win.Show({{kMsgWriteFailed, MsgIcon::Exclamation, kProgramTitle}});
-    win.Note(target + ": " + error);
+  WriteError error;
+  if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes),
+                       {.replace = request.force, .image = st.channel1.Identity()}, &error)) {
+    if (error.kind == WriteFailure::kExists) {
+      win.Note(target + ": exists, not overwritten (use --force)");
+    } else if (error.kind == WriteFailure::kIsImage) {
+      win.Note(target + ": is the image being read, not overwritten");
+    } else if (FolderProblem(error)) {
+      win.Note(request.dir + ": no file can be written in this folder (" + platform::ErrorText(error.code) +
+               "); nothing is written");
+      folder_unusable = true;
+    } else {
+      win.Note(error.text);
+    }
     return kExitWrite;
   }
   Emit(Printable(target) + "  " + std::to_string(row.bytes) + " bytes\n");
@@ -254,9 +269,11 @@ int RunExtract(const ExtractRequest& request) {
                  std::to_string(budget) + " bytes, four times the image or 4 MiB");
         return std::max(status, static_cast<int>(kExitCopy));
       }
-      const int wrote = WriteCopy(st, win, row, request, names_used);
+      bool folder_unusable = false;
+      const int wrote = WriteCopy(st, win, row, request, names_used, folder_unusable);
       if (wrote == kExitOk) written += row.bytes;
       status = std::max(status, wrote);
+      if (folder_unusable) break;
     }
     return status;
   });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/platform.h"
 #include "cli/image_report.h"
 
 namespace {
@@ -147,12 +148,13 @@ int ParseAndRun(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool output_closed = vornik::platform::SecureStandardStreams();
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   const int status = ParseAndRun(argc, argv);
   // What could not be written is a failure too (a full disk, a closed pipe).
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "vornik-cli: cannot write the output: %s\n", std::strerror(errno));
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) || output_closed) {
+    std::fprintf(stderr, "vornik-cli: cannot write the output: %s\n", std::strerror(output_closed ? EBADF : errno));
     return std::max(status, static_cast<int>(vornik::cli::kExitWrite));
   }
   return status;

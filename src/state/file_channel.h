@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace vornik {
 
 class FileChannel {
  public:
-  // Opens an existing file for reading. Fails for a missing file, a folder,
-  // or a file that cannot be read. Closes whatever was open first.
+  // Opens an existing regular file for reading. Fails, without waiting, for
+  // a missing file, a folder, a FIFO or device, or a file that cannot be
+  // read. Closes whatever was open first.
   bool OpenForRead(const std::string& path);
   // Opens a file held in memory (tests, the fuzzer): it reads like a file.
   void OpenMemory(std::vector<uint8_t> bytes);
@@ -22,10 +25,15 @@ class FileChannel {
   // Reads `count` bytes from the start of the file into `out`.
   bool ReadAll(uint8_t* out, int64_t count) const;
   void Close();
+  // The identity of the file last opened by path. It stays after Close, so
+  // that a copy written later can refuse to replace the image it came from;
+  // memory and a failed open have none.
+  platform::FileId Identity() const { return id_; }
 
  private:
-  std::shared_ptr<std::FILE> file_;
+  std::shared_ptr<platform::ReadFile> file_;
   std::shared_ptr<const std::vector<uint8_t>> memory_;
+  platform::FileId id_;
 };
 
 }  // namespace vornik

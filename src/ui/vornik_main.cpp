@@ -412,16 +412,29 @@ void VornikMain::Cmndcopytofolder_Click() {
 
 void VornikMain::SaveAsFile(const std::string& FileName) {
   const std::string name = SafeHostName(FileName);
-  if (PathExists(name) &&
-      MsgBox(kMsgOverwrite, MsgIcon::Question, MsgButtons::YesNoDefaultNo, kProgramTitle) != MsgAnswer::Yes) {
-    return;
+  const auto replace_agreed = [&] {
+    return MsgBox(kMsgOverwrite, MsgIcon::Question, MsgButtons::YesNoDefaultNo, kProgramTitle) == MsgAnswer::Yes;
+  };
+  // Only a Yes replaces: a name that appears after the check found it free
+  // is asked about then, never overwritten unasked.
+  WriteOptions options{.replace = false, .image = st_.channel1.Identity()};
+  if (PathExists(name)) {
+    if (!replace_agreed()) return;
+    options.replace = true;
   }
   const int64_t size = AsIndex(st_.fpb);
-  std::string error;
-  if (size < 0 || size > static_cast<int64_t>(st_.copybuf.size()) ||
-      !WriteFileAtomic(name, st_.copybuf.data(), static_cast<size_t>(size), &error)) {
-    MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+  const bool fits = size >= 0 && size <= static_cast<int64_t>(st_.copybuf.size());
+  WriteError error;
+  const auto write = [&] {
+    return fits && WriteFileAtomic(name, st_.copybuf.data(), static_cast<size_t>(size), options, &error);
+  };
+  bool written = write();
+  if (!written && error.kind == WriteFailure::kExists) {
+    if (!replace_agreed()) return;
+    options.replace = true;
+    written = write();
   }
+  if (!written) MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
 }
 
 QLineEdit* VornikMain::Box(TextBox box) const {

@@ -1,11 +1,19 @@
 // Assembling a listed file (names, extents, sector counts, granule sizes,
 // Newdos/80 allocation units, entries or sectors that cannot be read) and
-// writing a copy out (safe host names, the atomic replace).
+// writing a copy out (safe host names, a replace only when asked and never
+// of the image, whole or not at all), and an image that turns into a FIFO.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <functional>
+#include <thread>
+#include <tuple>
 
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
@@ -291,23 +299,49 @@ TEST(SafeHostName, NothingCanLeaveTheFolder) {
   for (const auto& [in, out] : cases) EXPECT_EQ(SafeHostName(in), out) << in;
 }
 
-TEST(WriteFileAtomic, ReplacesWholeOrLeavesTheOldStateAndNoTemporaryFile) {
+TEST(WriteFileAtomic, ReplacesOnlyWhenAskedNeverTheImageWholeOrNotAtAll) {
   TempDir dir;
-  const auto write = [&](const std::string& name, const Bytes& b, std::string* error) {
-    return WriteFileAtomic(dir / name, b.data(), b.size(), error);
+  WriteError error;
+  const auto write = [&](const std::string& name, const Bytes& b, WriteOptions options = {true, {}}) {
+    error = {};
+    return WriteFileAtomic(dir / name, b.data(), b.size(), options, &error);
   };
-  std::string error;
   WriteBytes(dir / "T.BIN", Pattern(1, 5000));
-  ASSERT_TRUE(write("T.BIN", Pattern(2, 300), &error)) << error;
+  ASSERT_TRUE(write("T.BIN", Pattern(2, 300))) << error.text;
   EXPECT_EQ(ReadBytes(dir / "T.BIN"), Pattern(2, 300));  // no stale tail
 
-  const Bytes b = Pattern(3, 4096);
+  // Refusals change nothing. T.BIN plays the image being read, also through a link.
+  FileChannel image;
+  ASSERT_TRUE(image.OpenForRead(dir / "T.BIN"));
+  image.Close();
+  const platform::FileId id = image.Identity();
+  fs::create_symlink("T.BIN", dir.path() / "LINK");
   WriteBytes(dir / "PLAIN", Pattern(4, 10));
-  EXPECT_FALSE(write("PLAIN/UNDER.FILE", b, &error));  // the parent is a file
-  EXPECT_FALSE(error.empty());
   fs::create_directory(dir.path() / "FOLDER");
-  EXPECT_FALSE(write("FOLDER", b, &error));
-  EXPECT_TRUE(fs::is_directory(dir.path() / "FOLDER"));
+  const std::tuple<const char*, WriteOptions, WriteFailure> refusals[] = {
+      {"PLAIN/UNDER.FILE", {true, {}}, WriteFailure::kCreate},  // the parent is a file
+      {"FOLDER", {true, {}}, WriteFailure::kRename},
+      {"FOLDER", {}, WriteFailure::kExists},
+      {"PLAIN", {}, WriteFailure::kExists},
+      {"T.BIN", {false, id}, WriteFailure::kIsImage},
+      {"T.BIN", {true, id}, WriteFailure::kIsImage},
+      {"LINK", {true, id}, WriteFailure::kIsImage},
+  };
+  const Bytes b = Pattern(3, 4096);
+  for (const auto& [name, options, kind] : refusals) {
+    EXPECT_FALSE(write(name, b, options)) << name;
+    EXPECT_EQ(error.kind, kind) << name << ": " << error.text;
+  }
+  EXPECT_EQ(ReadBytes(dir / "PLAIN"), Pattern(4, 10));
+  EXPECT_EQ(ReadBytes(dir / "T.BIN"), Pattern(2, 300));
+
+  // The last step itself refuses a name taken after the writing began.
+  platform::PendingFile late;
+  ASSERT_EQ(late.Create(dir.path().string()), 0);
+  ASSERT_EQ(late.Write(b.data(), b.size()) + late.Flush(), 0);
+  WriteBytes(dir / "LATE", Pattern(5, 10));
+  EXPECT_EQ(late.Publish(dir / "LATE", false), EEXIST);
+  EXPECT_EQ(ReadBytes(dir / "LATE"), Pattern(5, 10));
 
   // A write that runs out of room half-way (the file size limit stops root too).
   WriteBytes(dir / "OLD.DAT", Pattern(5, 100));
@@ -317,12 +351,44 @@ TEST(WriteFileAtomic, ReplacesWholeOrLeavesTheOldStateAndNoTemporaryFile) {
   rlimit small = saved;
   small.rlim_cur = 1000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool ok = write("OLD.DAT", b, &error);
+  const bool ok = write("OLD.DAT", b);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, old_handler);
-  EXPECT_FALSE(ok);
+  EXPECT_TRUE(!ok && error.kind == WriteFailure::kWrite) << error.text;
   EXPECT_EQ(ReadBytes(dir / "OLD.DAT"), Pattern(5, 100));
-  EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"FOLDER", "OLD.DAT", "PLAIN", "T.BIN"}));
+  EXPECT_EQ(FolderNames(dir.path()),
+            (std::vector<std::string>{"FOLDER", "LATE", "LINK", "OLD.DAT", "PLAIN", "T.BIN"}));
+}
+
+// An image that is swapped for a FIFO while it is being opened is refused
+// at once: opening never waits for a writer. A child process opens while a
+// thread swaps; a child still busy after the time limit hangs.
+TEST(FileChannel, AFifoSwappedInForTheImageNeverBlocksTheOpen) {
+  TempDir dir;
+  const std::string image = dir / "IMAGE", next = dir / "NEXT", plain = dir / "PLAIN", fifo = dir / "FIFO";
+  WriteBytes(plain, Pattern(1, 256));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::atomic<int> swaps{0};
+    std::thread swapper([&] {
+      for (; swaps < 40000; ++swaps) {
+        ::link((swaps % 2 ? fifo : plain).c_str(), next.c_str());
+        ::rename(next.c_str(), image.c_str());
+      }
+    });
+    FileChannel channel;
+    while (swaps < 40000) channel.OpenForRead(image);
+    swapper.join();
+    ::_exit(0);
+  }
+  int status = 0;
+  for (int tick = 0; tick < 200 && ::waitpid(child, &status, WNOHANG) == 0; ++tick) ::usleep(50000);
+  if (WIFEXITED(status)) return;
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &status, 0);
+  FAIL() << "the open waited for a writer of the FIFO";
 }
 
 }  // namespace

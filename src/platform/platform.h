@@ -1,0 +1,109 @@
+// The calls that differ between operating systems, behind one small
+// interface: opening an image for reading, the identity of a file, and
+// writing a new file into a folder so that no partial file and no stray
+// temporary file can stay and no name is replaced unless asked for.
+// platform_posix.cpp implements it for Linux and other POSIX systems; a
+// build for another system supplies its own file beside it.
+//
+// Error numbers are errno values (ENOENT, EEXIST, ...); a system whose own
+// codes differ maps them onto these, and ErrorText() says them in words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vornik::platform {
+
+// What makes a file the same file under any of its names: device and
+// inode here (volume and file index elsewhere). An invalid id equals
+// nothing that is valid.
+struct FileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool valid = false;
+  bool operator==(const FileId&) const = default;
+};
+
+// The system's words for an error number.
+std::string ErrorText(int error);
+// The folder part of a path ("." when it has none).
+std::string FolderOf(const std::string& path);
+
+// Gives standard input, output and error that are closed a harmless place
+// to point at, so that no file the program opens later takes their place
+// (and output meant for the terminal lands in it). Returns true when
+// standard output was closed.
+bool SecureStandardStreams();
+
+// ---- reading -------------------------------------------------------------
+
+// A regular file open for reading; closed when the object goes.
+class ReadFile {
+ public:
+  ReadFile() = default;
+  ~ReadFile() { Close(); }
+  ReadFile(const ReadFile&) = delete;
+  ReadFile& operator=(const ReadFile&) = delete;
+
+  // Opens `path` without ever blocking and then asks the open file what it
+  // is: anything but a regular file (a FIFO, a device, a folder) is closed
+  // again and refused. Returns 0 or an error number (EISDIR for a folder,
+  // EINVAL for any other kind of file).
+  int Open(const std::string& path);
+  bool IsOpen() const { return handle_ != kNone; }
+  // Length and identity as the open file told them.
+  int64_t Length() const { return length_; }
+  FileId Id() const { return id_; }
+  // Reads `count` bytes from the start into `out`, in as few calls as the
+  // system allows. Returns 0 or an error number (EIO when the file ended early).
+  int ReadFromStart(uint8_t* out, size_t count) const;
+  void Close();
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t handle_ = kNone;  // a descriptor here, a handle elsewhere
+  int64_t length_ = -1;
+  FileId id_;
+};
+
+// The identity of whatever `path` names; with `follow` a symbolic link
+// gives that of its target. Invalid when nothing is there.
+FileId IdOfPath(const std::string& path, bool follow);
+
+// ---- writing -------------------------------------------------------------
+
+// A new file being written in a folder. Where the system can, it has no
+// name until Publish, so that even a killed program leaves nothing behind;
+// otherwise it lives under a hidden name ".vornik-XXXXXX" that Discard, the
+// destructor and the signals that end the program (SIGINT, SIGTERM, SIGHUP,
+// SIGXFSZ, where not ignored) remove. A program has one at a time.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  ~PendingFile() { Discard(); }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  // Each returns 0 or an error number.
+  int Create(const std::string& folder);
+  // Writes all `size` bytes (after any written before).
+  int Write(const uint8_t* data, size_t size);
+  // Gives the file the permissions of a newly created one and waits until
+  // its bytes are on the disk.
+  int Flush();
+  // Gives the file its final name. With `replace` an existing file of that
+  // name is replaced in one step; without it the step itself refuses with
+  // EEXIST when the name is taken, however late it was taken.
+  int Publish(const std::string& path, bool replace);
+  // Forgets the file unless it was published.
+  void Discard();
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t handle_ = kNone;
+  std::string folder_;
+  std::string temp_;  // the hidden name, empty while the file has none
+};
+
+}  // namespace vornik::platform
