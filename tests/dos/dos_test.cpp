@@ -147,6 +147,17 @@ TEST(Trsdos13, ErnZeroWithAnEof) {
   EXPECT_EQ(AssembleFile(r->source, herz, false, &error), want);
   want.resize(40);
   EXPECT_EQ(AssembleFile(r->source, herz, true, &error), want);
+  // The walk never reads 48-byte entries: the DOS's directory is listed, each
+  // entry under its sector's logical number, and copied by the DOS layer.
+  Opened& o = r->opened;
+  ASSERT_TRUE(o.out.listing.from_dos);
+  EXPECT_EQ(o.Items(), std::vector<std::string>{"HERZ50   BLD"});
+  EXPECT_EQ(o.Places(), (std::set<std::pair<int, int>>{{17 * 18 + 2, 0}}));
+  EXPECT_EQ(std::pair(o.st.dirstartsec, int32_t(o.st.direndsec)), std::pair(17 * 18, 17 * 18 + 17));
+  ASSERT_TRUE(o.Copy(0));
+  EXPECT_EQ(o.Copied(), Concat(disk, {{5 * 18 + 3, 5 * 18 + 3}}));
+  ASSERT_TRUE(o.Copy(0, true));
+  EXPECT_EQ(o.Copied(), want);
 }
 
 // An LDOS disk on JV1 (GAT at track 17) whose entries show what real disks
