@@ -146,7 +146,7 @@ void BM_CopyOut180Sectors(benchmark::State& state) {
   const auto start = Clock::now();
   for (auto _ : state) {
     vornik::Notices notices;
-    if (vornik::CopyListedEntry(st, *big, notices) != vornik::CopyStatus::kCopied || st.fpb != 180 * 256) {
+    if (vornik::CopyListedEntry(st, out.listing, *big, false, notices) != vornik::CopyStatus::kCopied || st.fpb != 180 * 256) {
       state.SkipWithError("copy failed");
       break;
     }

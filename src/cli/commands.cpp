@@ -11,6 +11,7 @@
 #include "cli/image_report.h"
 #include "cli/report_json.h"
 #include "directory/dos_name.h"
+#include "dos/dos.h"
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
 #include "platform/platform.h"
@@ -40,6 +41,13 @@ void NoteCut(const CliWindow& win, const ImageReport& report) {
 std::string PadRight(std::string text, size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;
+}
+
+// S system, I invisible, the protection level, and "killed" for an entry
+// its DOS no longer counts.
+std::string Attributes(const DosEntry& e) {
+  std::string a = std::string(e.system ? "S" : "-") + (e.invisible ? "I" : "-") + std::to_string(e.protection);
+  return e.in_use ? a : a + " killed";
 }
 
 bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
@@ -73,6 +81,18 @@ void AppendInfoBlock(std::string& out, const ImageReport& report, int file_count
   out += std::string("Newdos/80:   ") + (report.newdos ? "yes" : "no") + "\n";
   out += "Directory:   sectors " + std::to_string(report.dir_first) + " to " + std::to_string(report.dir_last) +
          "\n";
+  const DosDisk& dos = report.listing.dos;
+  if (dos.dos.empty()) {
+    out += "DOS:         not recognised (" + Printable(dos.note) + ")\n";
+  } else {
+    out += "DOS:         " + dos.dos + "\n";
+    out += "Disk name:   " + Printable(Latin1ToUtf8(dos.disk_name)) + "\n";
+    out += "Disk date:   " + Printable(Latin1ToUtf8(dos.disk_date)) + "\n";
+    if (dos.free_bytes && dos.total_bytes) {
+      out += "Free:        " + std::to_string(*dos.free_bytes) + " of " + std::to_string(*dos.total_bytes) +
+             " bytes\n";
+    }
+  }
   out += "Files:       " + std::to_string(file_count) + "\n";
 }
 
@@ -85,7 +105,13 @@ void AppendListText(std::string& out, const ImageReport& report) {
   for (const FileRow& row : report.files) {
     std::string bytes = row.copied ? std::to_string(row.bytes) + " bytes" : "copy failed";
     out += "  " + PadRight(Printable(Latin1ToUtf8(row.shown)), 13) + " " + PadRight(bytes, 12) + "  sector " +
-           std::to_string(row.sector) + "  entry " + std::to_string(row.entry) + "\n";
+           std::to_string(row.sector) + "  entry " + std::to_string(row.entry);
+    if (row.listed) {
+      const DosEntry& facts = FactsOf(report.listing, *row.listed);
+      out += "  " + PadRight(facts.size ? "size " + std::to_string(*facts.size) : "size ?", 12) +
+             PadRight(facts.date.empty() ? "-" : facts.date, 11) + Attributes(facts);
+    }
+    out += "\n";
   }
 }
 
@@ -100,8 +126,8 @@ int ListImage(const std::string& path, ImageReport& report) {
   const int count = win.List1().ListCount();
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    FileRow& row = report.files.emplace_back(DescribeItem(win, i));
-    if (!CopyListedFile(st, win, row)) status = std::max(status, static_cast<int>(kExitCopy));
+    FileRow& row = report.files.emplace_back(DescribeItem(win, report, i));
+    if (!CopyListedFile(st, win, report, row)) status = std::max(status, static_cast<int>(kExitCopy));
   }
   return status;
 }
@@ -233,8 +259,8 @@ int RunExtract(const ExtractRequest& request) {
     int64_t written = 0;
     for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
       if (!chosen[static_cast<size_t>(i)]) continue;
-      FileRow row = DescribeItem(win, i);
-      if (!CopyListedFile(st, win, row)) {
+      FileRow row = DescribeItem(win, report, i);
+      if (!CopyListedFile(st, win, report, row, request.exact)) {
         status = std::max(status, static_cast<int>(kExitCopy));
         continue;
       }

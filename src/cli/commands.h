@@ -14,6 +14,7 @@ struct ExtractRequest {
   std::vector<std::string> names;  // NAME/EXT or NAME.EXT, any case
   bool all = false;
   bool force = false;
+  bool exact = false;  // the DOS's size instead of whole sectors
   std::string dir = ".";
 };
 

@@ -49,7 +49,7 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
 
 bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report) {
   report.path = path;
-  const OpenOutcome outcome = OpenImage(st, path);
+  OpenOutcome outcome = OpenImage(st, path);
   win.Show(outcome.notices);
   report.listed = outcome.kind == OpenKind::kListed;
   if (!report.listed) {
@@ -60,23 +60,26 @@ bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, Image
   }
   FillLists(outcome.listing, win.List1(), win.List2());
   report.directory_cut = outcome.listing.cut;
+  report.listing = std::move(outcome.listing);
   FillGeometry(st, report);
   return true;
 }
 
-FileRow DescribeItem(CliWindow& win, int index) {
+FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   FileRow row;
   row.item = win.List1().List(index);
   row.shown = DosName::FromItem(row.item).Shown();
   row.sector = win.List1().ItemData(index);
   row.entry = win.List2().ItemData(index);
+  row.listed = FindListed(report.listing, row.sector, row.entry);
   return row;
 }
 
-bool CopyListedFile(DiskState& st, CliWindow& win, FileRow& row) {
+bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact) {
   st.Copyfilename.clear();
   Notices notices;
-  const CopyStatus status = CopyListedEntry(st, {row.item, row.sector, row.entry}, notices);
+  const CopyStatus status = row.listed ? CopyListedEntry(st, report.listing, *row.listed, exact, notices)
+                                       : CopyStatus::kOutsideDirectory;
   win.Show(notices);
   if (status == CopyStatus::kOutsideDirectory) {
     // The copy button does nothing for such an entry.

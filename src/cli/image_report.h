@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_window.h"
+#include "directory/read_directory.h"
 #include "state/disk_state.h"
 
 namespace vornik::cli {
@@ -30,6 +31,7 @@ struct FileRow {
   bool copied = false;
   int64_t bytes = 0;    // fpb when copied
   std::string error;    // message text when not copied
+  const ListedEntry* listed = nullptr;  // the entry in the report's listing
 };
 
 struct ImageReport {
@@ -49,6 +51,7 @@ struct ImageReport {
   int32_t dir_first = 0;
   int32_t dir_last = 0;
   bool directory_cut = false;  // the walk stopped at the most entry sectors a directory has
+  Listing listing;             // the entries and what the DOS says of them
   std::vector<FileRow> files;
 };
 
@@ -57,10 +60,11 @@ struct ImageReport {
 bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report);
 
 // The row of list item `index` (texts and item data) without copying.
-FileRow DescribeItem(CliWindow& win, int index);
+FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);
 
-// Copies the entry of `row` as the copy button does; fills the copy part
-// of `row`. Returns whether copybuf[0..fpb) holds the file.
-bool CopyListedFile(DiskState& st, CliWindow& win, FileRow& row);
+// Copies the entry of `row` as the copy button does (with `exact`, the DOS's
+// size); fills the copy part of `row`. Returns whether copybuf[0..fpb)
+// holds the file.
+bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact = false);
 
 }  // namespace vornik::cli

@@ -23,18 +23,23 @@ const char kUsage[] =
     "Usage:\n"
     "  vornik-cli info IMAGE...\n"
     "  vornik-cli list [--json] IMAGE...\n"
-    "  vornik-cli extract IMAGE [NAME/EXT|NAME.EXT ...] [--all] [-o DIR] [--force]\n"
+    "  vornik-cli extract IMAGE [NAME/EXT|NAME.EXT ...] [--all] [--exact] [-o DIR] [--force]\n"
     "  vornik-cli --help | --version\n"
     "\n"
     "Reads JV1, JV3 and DMK disk images (never writes them).\n"
-    "  info      format, summary line, Newdos/80 and directory range of each image\n"
-    "  list      the files of each image with their sizes; --json prints one JSON\n"
+    "  info      format, summary line, Newdos/80, directory range, and the DOS with\n"
+    "            its disk name, date and free space of each image\n"
+    "  list      the files of each image: the bytes a copy takes, the DOS's size,\n"
+    "            date and attributes (S system, I invisible, protection level,\n"
+    "            \"killed\" when the DOS no longer counts it); --json prints one JSON\n"
     "            object per image per line (\"image\" is the path as given, with\n"
     "            U+FFFD for bytes that are not UTF-8; such a path adds \"image_hex\",\n"
     "            its bytes in hex)\n"
     "  extract   copies the named files (any case), or every file with --all, into\n"
     "            DIR (default: the current folder); an existing file is replaced\n"
-    "            only with --force\n"
+    "            only with --force; --exact writes the file's size as its DOS\n"
+    "            records it instead of its whole sectors (a file whose DOS size\n"
+    "            needs more sectors than it has is not written)\n"
     "\n"
     "Names on a disk are printed with control characters as \\xNN. An extract\n"
     "writes at most four times the image's size or 4 MiB, whichever is larger.\n"
@@ -111,6 +116,7 @@ int ParseAndRun(int argc, char** argv) {
   CLI::App* extract = AddCommand(app, "extract", request);
   extract->add_flag("--all", request.extract.all);
   extract->add_flag("--force", request.extract.force);
+  extract->add_flag("--exact", request.extract.exact);
   extract->add_option("-o,--output", request.extract.dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   std::string parse_error;

@@ -13,7 +13,26 @@ using Json = nlohmann::ordered_json;
 
 Json DiskText(const std::string& bytes) { return Latin1ToUtf8(bytes); }
 
-Json FileJson(const FileRow& row) {
+Json OrNull(const std::optional<int64_t>& v) { return v ? Json(*v) : Json(nullptr); }
+Json TextOrNull(const std::string& text, bool known) { return known ? DiskText(text) : Json(nullptr); }
+
+// What the DOS says of a listed file.
+void AddFacts(const Listing& listing, const ListedEntry& listed, Json& file) {
+  const DosEntry& e = FactsOf(listing, listed);
+  const bool known = !listing.dos.dos.empty() && listed.dos >= 0;
+  file["in_use"] = e.in_use;
+  file["size"] = known ? OrNull(e.size) : Json(nullptr);
+  file["date"] = TextOrNull(e.date, known && !e.date.empty());
+  file["system"] = e.system;
+  file["invisible"] = e.invisible;
+  file["protection"] = e.protection;
+  file["lrl"] = e.lrl;
+  file["eof"] = e.eof;
+  file["ern"] = e.ern;
+  if (known && !e.error.empty() && !file.contains("error")) file["error"] = e.error;
+}
+
+Json FileJson(const ImageReport& report, const FileRow& row) {
   Json file = {{"item", DiskText(row.item)},
                {"shown", DiskText(row.shown)},
                {"pc_name", row.pc_name},
@@ -25,6 +44,7 @@ Json FileJson(const FileRow& row) {
     file["bytes"] = nullptr;
     file["error"] = DiskText(row.error);
   }
+  if (row.listed) AddFacts(report.listing, *row.listed, file);
   return file;
 }
 
@@ -49,7 +69,9 @@ Json ReportJson(const ImageReport& report) {
     return json;
   }
   Json files = Json::array();
-  for (const FileRow& row : report.files) files.push_back(FileJson(row));
+  for (const FileRow& row : report.files) files.push_back(FileJson(report, row));
+  const DosDisk& dos = report.listing.dos;
+  const bool known = !dos.dos.empty();
   json.update(Json{
           {"format", DiskText(report.format)},
           {"summary", DiskText(report.summary)},
@@ -60,7 +82,13 @@ Json ReportJson(const ImageReport& report) {
           {"density", report.density},
           {"sectors_per_granule", report.sectors_per_granule},
           {"directory", {{"first", report.dir_first}, {"last", report.dir_last}}},
-          {"files", std::move(files)}});
+          {"dos", known ? Json(dos.dos) : Json(nullptr)},
+          {"disk_name", TextOrNull(dos.disk_name, known)},
+          {"disk_date", TextOrNull(dos.disk_date, known)},
+          {"free_bytes", known ? OrNull(dos.free_bytes) : Json(nullptr)},
+          {"total_bytes", known ? OrNull(dos.total_bytes) : Json(nullptr)}});
+  if (!known) json["dos_note"] = dos.note;
+  json["files"] = std::move(files);
   return json;
 }
 

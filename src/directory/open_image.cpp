@@ -14,10 +14,14 @@ OpenOutcome ReadOpened(DiskState& st) {
   st.openflag = 1;
   try {
     switch (ReadDiskImage(st, out.notices)) {
-      case ReadResult::kIdentified:
+      case ReadResult::kIdentified: {
         out.kind = OpenKind::kListed;
-        out.listing = ReadDirectory(st, out.notices);
+        const ImageFormat format = st.jv1 == 1 ? ImageFormat::kJv1 : st.dmkflag == 1 ? ImageFormat::kDmk : ImageFormat::kJv3;
+        st.source = SectorSource(std::span<const uint8_t>(st.diskbuf.data(), static_cast<size_t>(st.fileend)),
+                                 {format, st.sides, st.trkindex});
+        out.listing = ListDirectory(st, out.notices);
         break;
+      }
       case ReadResult::kRefused:
         out.kind = OpenKind::kRefused;
         break;

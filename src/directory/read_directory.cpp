@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kEntryBytes = 32;
 constexpr int kEntriesPerSector = 8;
-constexpr int kEntryAttr = 0;
 constexpr int kEntryName = 5;  // 8 name bytes, then 3 extension bytes, blank padded
 constexpr uint8_t kAttrFree = 0x00;
 constexpr uint8_t kAttrFreeAlt = 0x90;
@@ -50,11 +49,15 @@ bool ListEntries(DiskState& st, Listing& listing) {
   for (int e = 0; e < kEntriesPerSector; ++e) {
     const int base = kEntryBytes * e;
     if (!SectorBytesInImage(st, base, kEntryBytes)) return false;
-    const uint8_t attr = SectorByte(st, base + kEntryAttr);
+    const uint8_t attr = SectorByte(st, base);
     if (attr == kAttrFree || attr == kAttrFreeAlt) continue;
-    uint8_t name[11];
-    for (int n = 0; n < 11; ++n) name[n] = SectorByte(st, base + kEntryName + n);
-    listing.entries.push_back({DosName::FromEntry(name).ItemText(), st.logsec, e});
+    uint8_t bytes[kEntryBytes];
+    for (int n = 0; n < kEntryBytes; ++n) bytes[n] = SectorByte(st, base + n);
+    ListedEntry& entry = listing.entries.emplace_back();
+    entry.text = DosName::FromEntry(bytes + kEntryName).ItemText();
+    entry.sector = st.logsec;
+    entry.slot = e;
+    DecodeEntryBytes(bytes, entry.bytes);
   }
   return true;
 }
@@ -78,6 +81,79 @@ Listing ReadDirectory(DiskState& st, Notices& notices) {
   } catch (const DiskError&) {
   }
   return listing;
+}
+
+namespace {
+
+// The logical number of a sector the DOS names, in the numbering the walk
+// and the copy use; -1 when the tables hold no such sector.
+int32_t LogicalOf(const DiskState& st, const DiskSector& at) {
+  if (at.track < 0 || at.track >= st.tracks || at.track >= kTableTracks || at.side > 1) return -1;
+  const int index = at.id - st.firstsecnum;
+  const int per_side = st.trkspt[at.track];
+  if (index < 0 || index >= per_side || (at.side == 1 && st.sides < 2)) return -1;
+  return st.trkstartsec[at.track] + at.side * per_side + index;
+}
+
+// The DOS's own directory as the list shows it: the entries a listing
+// shows, each under the logical number of its directory sector. False
+// when a sector of it has no logical number.
+bool ListFromDos(DiskState& st, Listing& listing) {
+  const DosDisk& dos = listing.dos;
+  const int32_t gat = LogicalOf(st, dos.gat);
+  if (gat < 0 || dos.entry_sectors.empty()) return false;
+  const int32_t last = LogicalOf(st, dos.entry_sectors.back());
+  if (last < 0) return false;
+  std::vector<ListedEntry> entries;
+  for (size_t i = 0; i < dos.entries.size(); ++i) {
+    const DosEntry& e = dos.entries[i];
+    if (e.attributes == kAttrFree || e.attributes == kAttrFreeAlt) continue;
+    ListedEntry& entry = entries.emplace_back();
+    entry.text = DosName::FromEntry(e.name.data()).ItemText();
+    entry.sector = LogicalOf(st, e.dir_sector);
+    entry.slot = e.slot;
+    entry.dos = static_cast<int>(i);
+    if (entry.sector < 0) return false;
+  }
+  listing.entries = std::move(entries);
+  listing.from_dos = true;
+  st.dirstartsec = gat;
+  st.direndsec = static_cast<int16_t>(last);
+  return true;
+}
+
+}  // namespace
+
+Listing ListDirectory(DiskState& st, Notices& notices) {
+  DosDisk dos = ReadDos(st.source);
+  const bool walk_found = st.jv1 == 1 || st.direndsec >= st.dirstartsec;
+  // The 32-byte walk never reads 48-byte entries; a directory the DOS
+  // places elsewhere than the walk found it is the DOS's.
+  const bool dos_first = !dos.dos.empty() && (dos.entry_bytes != 32 || !walk_found ||
+                                               LogicalOf(st, dos.gat) != st.dirstartsec);
+  if (dos_first) {
+    Listing listing;
+    listing.dos = std::move(dos);
+    if (ListFromDos(st, listing)) {
+      Summarize(st, listing);
+      return listing;
+    }
+    dos = std::move(listing.dos);
+  }
+  Listing listing = ReadDirectory(st, notices);
+  listing.dos = std::move(dos);
+  for (size_t i = 0; i < listing.dos.entries.size(); ++i) {
+    const DosEntry& e = listing.dos.entries[i];
+    const int32_t sector = LogicalOf(st, e.dir_sector);
+    for (ListedEntry& entry : listing.entries) {
+      if (entry.sector == sector && entry.slot == e.slot) entry.dos = static_cast<int>(i);
+    }
+  }
+  return listing;
+}
+
+const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry) {
+  return entry.dos >= 0 ? listing.dos.entries[static_cast<size_t>(entry.dos)] : entry.bytes;
 }
 
 void FillLists(const Listing& listing, SortedList& list1, SortedList& list2) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dos/dos.h"
 #include "state/disk_state.h"
 #include "state/messages.h"
 #include "state/sorted_list.h"
@@ -20,6 +21,8 @@ struct ListedEntry {
   std::string text;
   int32_t sector = 0;
   int32_t slot = 0;
+  int dos = -1;    // its place in Listing::dos.entries, -1 when the DOS layer does not know it
+  DosEntry bytes;  // when it does not: what the entry's own bytes say
 };
 
 struct Listing {
@@ -28,9 +31,20 @@ struct Listing {
   bool newdos = false;   // the DOS box says "  Newdos/80"
   std::vector<ListedEntry> entries;  // in disk order
   bool cut = false;  // the directory runs on past the 32 entry sectors a directory can address
+  DosDisk dos;       // what the disk's DOS says; dos.dos is empty when none is recognised
+  bool from_dos = false;  // the DOS layer's directory is listed, not the walk's
 };
 
+// An entry's facts: the DOS layer's, or its own bytes'.
+const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry);
+
 Listing ReadDirectory(DiskState& st, Notices& notices);
+
+// The directory an opened image is listed by: the walk's, with what the
+// DOS says of each entry; or, where the DOS layer recognises the disk and
+// the walk finds no directory or another one, the DOS's own directory
+// (dirstartsec and direndsec then name its GAT and its last entry sector).
+Listing ListDirectory(DiskState& st, Notices& notices);
 
 // Fills the two sorted lists as the walk offers the entries: the same text
 // to both, the directory sector as List1's item data, the slot as List2's.

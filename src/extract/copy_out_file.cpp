@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "directory/dos_name.h"
+#include "dos/dos.h"
 #include "image/find_sector.h"
 #include "image/formats.h"
 #include "image/image_access.h"
@@ -196,10 +197,51 @@ bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices) 
   return false;
 }
 
-CopyStatus CopyListedEntry(DiskState& st, const ListedEntry& entry, Notices& notices) {
+namespace {
+
+// The DOS layer's copy of `entry` into copybuf, as CopyOutFile leaves its own.
+bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices& notices) {
+  std::string why;
+  const std::vector<uint8_t> bytes = AssembleFile(st.source, entry, exact, &why);
+  st.fpb = 0;
+  st.Copyfilename = DosName::FromEntry(entry.name.data()).CopyName();
+  if ((bytes.empty() && !why.empty()) || bytes.size() > st.copybuf.size()) {
+    notices.push_back({exact && entry.size ? DosName::FromEntry(entry.name.data()).Shown() + ": nothing copied: " + why
+                                           : std::string(kMsgCopyFailed)});
+    return false;
+  }
+  std::copy(bytes.begin(), bytes.end(), st.copybuf.begin());
+  st.fpb = double(bytes.size());
+  st.Filename = st.Copyfilename;
+  return true;
+}
+
+}  // namespace
+
+CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
+                           Notices& notices) {
   st.secnum = entry.sector;
   if (st.secnum < st.dirstartsec || st.secnum > st.direndsec) return CopyStatus::kOutsideDirectory;
-  return CopyOutFile(st, entry.sector, entry.slot, notices) ? CopyStatus::kCopied : CopyStatus::kFailed;
+  const DosEntry* dos = entry.dos >= 0 ? &listing.dos.entries[static_cast<size_t>(entry.dos)] : nullptr;
+  bool copied;
+  if (dos && (listing.from_dos || (exact && dos->size))) {
+    copied = AssembleIntoCopy(st, *dos, exact, notices);
+  } else {
+    if (exact) {
+      notices.push_back({DosName::FromItem(entry.text).Shown() +
+                             ": the disk's DOS gives no size for it: whole sectors are copied",
+                         MsgIcon::Exclamation, kProgramTitle});
+    }
+    copied = CopyOutFile(st, entry.sector, entry.slot, notices);
+  }
+  return copied ? CopyStatus::kCopied : CopyStatus::kFailed;
+}
+
+const ListedEntry* FindListed(const Listing& listing, int32_t sector, int32_t slot) {
+  for (const ListedEntry& e : listing.entries) {
+    if (e.sector == sector && e.slot == slot) return &e;
+  }
+  return nullptr;
 }
 
 }  // namespace vornik

@@ -24,7 +24,15 @@ enum class CopyStatus {
 };
 
 // The copy command for a listed entry: checks that its directory sector lies
-// in the directory (secnum is set to it), then copies it.
-CopyStatus CopyListedEntry(DiskState& st, const ListedEntry& entry, Notices& notices);
+// in the directory (secnum is set to it), then copies it into copybuf: its
+// whole sectors, or with `exact` just the bytes of the DOS's size. A
+// listing from the DOS's directory, or an exact copy, is assembled by the
+// DOS layer; where the DOS knows no size the exact copy takes whole
+// sectors and a notice says so.
+CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
+                           Notices& notices);
+
+// The listed entry in that directory sector and slot, or none.
+const ListedEntry* FindListed(const Listing& listing, int32_t sector, int32_t slot);
 
 }  // namespace vornik

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "image/sector_source.h"
 #include "state/file_channel.h"
 
 namespace vornik {
@@ -76,6 +77,10 @@ struct DiskState {
 
   // What the last location scan saw, kept for the checks that follow it.
   int32_t dirsectors = 0;  // directory-marked sectors met by the scan
+
+  // Every sector the image stores, found once the format is known; it reads
+  // diskbuf.
+  SectorSource source;
 
   // File channel 1: the program's single open-file slot.
   FileChannel channel1;

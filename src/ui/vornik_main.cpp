@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -61,6 +62,8 @@ constexpr Rect kList2{10320, 960, 375, 270};
 constexpr Rect kFrame1{3960, 2160, 4095, 2055};
 constexpr Rect kText1{4680, 2640, 2655, 375};
 constexpr Rect kCmndcopytofolder{4680, 3480, 2655, 375};
+constexpr Rect kChkExact{4680, 3060, 2655, 315};
+constexpr Rect kLblFacts{4080, 3900, 3855, 255};
 
 constexpr int kLineLength = 10800;
 constexpr int kLine1Y = 0;
@@ -129,6 +132,24 @@ void SetBackground(QWidget* widget, const QColor& colour) {
 }
 
 }  // namespace
+
+QString FactsText(const Listing& listing, const ListedEntry& entry, bool attributes) {
+  const DosEntry& e = FactsOf(listing, entry);
+  const bool known = !listing.dos.dos.empty() && entry.dos >= 0;
+  QStringList parts;
+  parts << (known && e.size ? QStringLiteral("%1 bytes").arg(*e.size) : QStringLiteral("size unknown"));
+  if (known && !e.date.empty()) parts << QString::fromStdString(e.date);
+  if (attributes) {
+    QStringList a;
+    if (!e.in_use) a << QStringLiteral("not in use");
+    if (e.system) a << QStringLiteral("system");
+    if (e.invisible) a << QStringLiteral("invisible");
+    a << QStringLiteral("protection %1").arg(e.protection);
+    if (known && !e.error.empty()) a << QString::fromStdString(e.error);
+    parts << a.join(QStringLiteral(", "));
+  }
+  return parts.join(QStringLiteral(" \u00B7 "));
+}
 
 QColor ToQColor(int32_t colour) {
   return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -238,13 +259,21 @@ void VornikMain::BuildControls() {
 
   Text1_ = text_box(kText1, "Text1", kCream);
 
+  ChkExact_ = new QCheckBox(QStringLiteral("Exact size"), client);
+  place(ChkExact_, kChkExact, "ChkExact");
+  ChkExact_->setToolTip(QStringLiteral("Copy the file's size as its DOS records it, not its whole sectors"));
+  LblFacts_ = new QLabel(client);
+  place(LblFacts_, kLblFacts, "LblFacts");
+  LblFacts_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+
   Cmndcopytofolder_ = new QPushButton(QStringLiteral("Copy File to PC Folder"), client);
   place(Cmndcopytofolder_, kCmndcopytofolder, "Cmndcopytofolder");
   Cmndcopytofolder_->setAutoDefault(false);
 
   setTabOrder(TxtFilename_, Txtfiletype_);
   setTabOrder(Txtfiletype_, List1_);
-  setTabOrder(List1_, Cmndcopytofolder_);
+  setTabOrder(List1_, ChkExact_);
+  setTabOrder(ChkExact_, Cmndcopytofolder_);
   setTabOrder(Cmndcopytofolder_, List2_);
   setTabOrder(List2_, Text1_);
   setTabOrder(Text1_, Text2_);
@@ -312,6 +341,8 @@ void VornikMain::OpenImagePath(const QString& path) {
   TxtFilename_->setCursorPosition(0);
   if (separator == std::string::npos) return;
   list1_.Clear();
+  listing_ = {};
+  LblFacts_->clear();
   RefreshLists();
   // Damaged images end quietly; refusals show their message.
   ShowNotices(out.notices);
@@ -354,15 +385,18 @@ void VornikMain::List1_Click() {
   const int index = list1_.ListIndex();
   if (index < 0 || index >= list1_.ListCount()) return;
   Text1_->setText(QString::fromLatin1(DosName::FromItem(list1_.List(index)).Shown()));
+  const ListedEntry* entry = EntryAt(index);
+  LblFacts_->setText(entry ? FactsText(listing_, *entry, false) : QString());
 }
 
 void VornikMain::Cmndcopytofolder_Click() {
   if (st_.openflag == 0) return;
   const int index = list1_.ListIndex();
   if (index < 0) return;
+  const ListedEntry* entry = EntryAt(index);
+  if (!entry) return;
   Notices notices;
-  const CopyStatus copied =
-      CopyListedEntry(st_, {list1_.List(index), list1_.ItemData(index), list2_.ItemData(index)}, notices);
+  const CopyStatus copied = CopyListedEntry(st_, listing_, *entry, ChkExact_->isChecked(), notices);
   ShowNotices(notices);
   if (copied != CopyStatus::kCopied) return;  // outside the directory, or it has said why
 
@@ -445,16 +479,24 @@ void VornikMain::ShowListing(const Listing& listing) {
   SetBoxText(TextBox::Txtfiletype, listing.filetype);
   SetBoxText(TextBox::Text3, listing.summary);
   SetBoxText(TextBox::Text2, "");
-  if (listing.newdos) {
+  // The DOS box names the disk's DOS, or the Newdos/80 mark's.
+  const std::string dos = !listing.dos.dos.empty() ? listing.dos.dos : listing.newdos ? "Newdos/80" : "";
+  if (!dos.empty()) {
     SetBoxForeColor(TextBox::Text2, kColourNewdos);
-    SetBoxText(TextBox::Text2, "  Newdos/80");
-    SetBoxForeColor(TextBox::Text3, kColourBlue);
+    SetBoxText(TextBox::Text2, "  " + dos);
   }
-  FillLists(listing, list1_, list2_);
+  if (listing.newdos) SetBoxForeColor(TextBox::Text3, kColourBlue);
+  listing_ = listing;
+  FillLists(listing_, list1_, list2_);
+}
+
+const ListedEntry* VornikMain::EntryAt(int index) const {
+  if (index < 0 || index >= list1_.ListCount()) return nullptr;
+  return FindListed(listing_, list1_.ItemData(index), list2_.ItemData(index));
 }
 
 void VornikMain::RefreshLists() {
-  auto show = [](QListWidget* widget, const SortedList& model) {
+  auto show = [this](QListWidget* widget, const SortedList& model) {
     const QSignalBlocker blocker(widget);
     widget->clear();
     for (int i = 0; i < model.ListCount(); ++i) {
@@ -462,6 +504,13 @@ void VornikMain::RefreshLists() {
       auto* item = new QListWidgetItem(
           QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), widget);
       item->setData(Qt::UserRole, model.ItemData(i));
+      if (widget != List1_) continue;
+      // What the DOS says of each file: in its tooltip; one it no longer
+      // counts is greyed.
+      if (const ListedEntry* entry = EntryAt(i)) {
+        item->setToolTip(FactsText(listing_, *entry, true));
+        if (!FactsOf(listing_, *entry).in_use) item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+      }
     }
     widget->setCurrentRow(model.ListIndex());
   };

@@ -18,6 +18,7 @@
 #include "state/sorted_list.h"
 #include "ui/dialogs.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -28,6 +29,10 @@ namespace vornik::ui {
 // Colour values of the core (red in the low byte) to and from Qt colours.
 QColor ToQColor(int32_t colour);
 int32_t FromQColor(const QColor& colour);
+
+// What the DOS says of a listed file in a line: its size and date, and
+// with `attributes` its attributes too.
+QString FactsText(const Listing& listing, const ListedEntry& entry, bool attributes);
 
 // Pixels for a distance in twips (1/1440 inch) at `dpi` dots per inch.
 int TwipsToPixels(int twips, double dpi);
@@ -84,10 +89,13 @@ class VornikMain : public QMainWindow {
   OpenOutcome LoadImage(const std::string& name);
   // The format, summary and DOS boxes and the two lists of an opened image.
   void ShowListing(const Listing& listing);
+  // The listed entry of List1's item `index`, or none.
+  const ListedEntry* EntryAt(int index) const;
   // Shows the two list models in their list boxes again.
   void RefreshLists();
 
   DiskState st_;
+  Listing listing_;  // the opened image's entries and what its DOS says
   SortedList list1_;
   SortedList list2_;
   std::unique_ptr<Dialogs> dialogs_;
@@ -104,6 +112,8 @@ class VornikMain : public QMainWindow {
   QListWidget* List2_ = nullptr;
   QWidget* Frame1_ = nullptr;
   QLineEdit* Text1_ = nullptr;
+  QCheckBox* ChkExact_ = nullptr;  // copy the DOS's size, not whole sectors
+  QLabel* LblFacts_ = nullptr;     // the selected file's size and date
   QPushButton* Cmndcopytofolder_ = nullptr;
 };
 

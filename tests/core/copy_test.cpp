@@ -71,15 +71,12 @@ Layout GranuleLayout() {
 
 const CopyCase kCopies[] = {
     {"prog_cmd_twelve_of_fifteen", [] { return Jv1With({File(12, {{0x05, 0x22}})}); }, AsJv1, Logical(Range(55, 66))},
-    {"n_inside_extent", [] { return Jv1With({File(3, {Slot(5, 0, 2)})}); }, AsJv1, Logical(Range(50, 52))},
     {"n_zero_copies_all", [] { return Jv1With({File(0, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
      Logical(Cat(Range(50, 59), Range(85, 89)))},
     {"n_above_allocated", [] { return Jv1With({File(100, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
      Logical(Cat(Range(50, 59), Range(85, 89)))},
     {"n_reached_in_first_extent", [] { return Jv1With({File(7, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
      Logical(Range(50, 56))},
-    {"n_reached_in_second_extent", [] { return Jv1With({File(12, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
-     Logical(Cat(Range(50, 59), Range(85, 86)))},
     {"no_extents", [] { return Jv1With({File(4, {})}); }, AsJv1, Logical({})},
     {"extension_entry",
      [] {
@@ -126,6 +123,14 @@ const CopyCase kCopies[] = {
      }},
     {"granule_on_track_0", [] { return WithEntries(GranuleLayout(), {File(0, {Slot(0, 1, 1)})}); }, AsDmk,
      Logical(Range(5, 9))},
+    // The last of the 2901 entries a JV3 header holds.
+    {"jv3_last_table_entry",
+     [] {
+       Layout l = Uniform(30, 1, 100, true);
+       l.overrides = {{29, {1, true, false}}};
+       return WithEntries(l, {File(1, {Slot(29, 0, 1)})});
+     },
+     AsJv3, Logical({2900})},
     {"from_1_jv3", [] { return WithEntries(Uniform(40, 1, 10, false, 1), {File(0, {Slot(5, 1, 1)})}); }, AsJv3,
      Logical(Range(55, 59))},
     {"from_1_dmk", [] { return WithEntries(Uniform(40, 1, 18, true, 1), {File(0, {Slot(5, 1, 2)})}); }, AsDmk,

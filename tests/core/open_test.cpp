@@ -63,7 +63,6 @@ const char kDd40[] = " 40 Track   D/Density  S/Sided  Sec/Cyl. = 18 ( 18 * 1)   
 const char kDs40[] = " 40 Track   D/Density  D/Sided  Sec/Cyl. = 36 ( 18 * 2)   Spg = 6";
 
 const RoundTrip kRoundTrips[] = {
-    {"jv1", [] { return Jv1Disk(40); }, Fmt::kJv1, {}, kSd40, 1, 170, 179},
     {"jv1_80_tracks", [] { return Jv1Disk(80); }, Fmt::kJv1, {},
      " 80 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5", 1, 170, 179},
     {"jv1_39_tracks_counts_40", [] { return Jv1Disk(39); }, Fmt::kJv1, {}, kSd40, 1, 170, 179},
@@ -325,6 +324,8 @@ const ShortCase kShort[] = {
      OpenKind::kRefused, 0, kNoHeaderText},
     // A plausible track length, but no whole number of records.
     {"dmk_like_ragged_length", [] { Bytes b = Dd18({0x18EA}); b.resize(b.size() + 100); return b; },
+     OpenKind::kRefused, 0, kNoHeaderText},
+    {"jv3_fourth_entry_on_another_track", [] { Bytes b = Jv1Bytes(); b[0] = b[3] = b[6] = 7, b[9] = 8; return b; },
      OpenKind::kRefused, 0, kNoHeaderText},
     {"dmk_like_length_too_long", [] { Bytes b = Dd18(); PutLe16(b, 2, 0x4001); b.resize(16 + 0x4001 * 10); return b; },
      OpenKind::kRefused, 0, kNoHeaderText},

@@ -40,10 +40,11 @@ int Opened::IndexOf(const std::string& name, const std::string& ext) const {
   return -1;
 }
 
-bool Opened::Copy(int i) {
+bool Opened::Copy(int i, bool exact) {
   notices.clear();
   if (i < 0 || i >= list1.ListCount()) return false;
-  return CopyListedEntry(st, {list1.List(i), list1.ItemData(i), list2.ItemData(i)}, notices) == CopyStatus::kCopied;
+  const ListedEntry* entry = FindListed(out.listing, list1.ItemData(i), list2.ItemData(i));
+  return entry && CopyListedEntry(st, out.listing, *entry, exact, notices) == CopyStatus::kCopied;
 }
 
 Bytes Opened::Copied() const { return Bytes(st.copybuf.begin(), st.copybuf.begin() + long(st.fpb)); }

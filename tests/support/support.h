@@ -36,8 +36,9 @@ struct Opened {
   std::set<std::pair<int, int>> Places() const;
   // Index in List1 of the entry NAME (padded to 8) / EXT (padded to 3), or -1.
   int IndexOf(const std::string& name, const std::string& ext) const;
-  // Selects item i and runs the copy; the copied bytes are Copied().
-  bool Copy(int i);
+  // Runs the copy of item i (whole sectors, or the DOS's size); the copied
+  // bytes are Copied().
+  bool Copy(int i, bool exact = false);
   bool Copy(const std::string& name, const std::string& ext) { return Copy(IndexOf(name, ext)); }
   Bytes Copied() const;
 };

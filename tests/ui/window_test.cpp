@@ -5,13 +5,14 @@
 // shortcuts. Then Qt's own dialogs behind it: message boxes with their
 // icons, buttons and default, the Open dialog's filters, and the Save
 // dialog, which starts in the given folder and asks nothing.
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -43,54 +44,36 @@ Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
-// Open and Save dialogs that answer from a script; every message box is
-// recorded and answered (OK, or the scripted Yes/No, No when none is left).
-struct ShownMessage {
-  QString text;
-  MsgIcon icon;
-  MsgButtons buttons;
-  QString title;
-};
-
-class ScriptedDialogs : public vornik::ui::Dialogs {
- public:
-  std::optional<QString> ChooseImage(QWidget*) override {
-    ++open_dialogs;
-    return Next(open_answers);
-  }
-  std::optional<QString> ChooseCopyTarget(QWidget*, const QString& folder, const QString& proposed_name) override {
-    save_folders.push_back(folder);
-    proposed.push_back(proposed_name);
+// Open and Save dialogs that answer from a script (a null string, or none
+// left, is a cancel); every message box is recorded and answered: OK, or
+// the scripted Yes/No, No when none is left.
+struct ScriptedDialogs : vornik::ui::Dialogs {
+  std::optional<QString> ChooseImage(QWidget*) override { return ++open_dialogs, Next(open_answers); }
+  std::optional<QString> ChooseCopyTarget(QWidget*, const QString& folder, const QString& name) override {
+    save_folders << folder;
+    proposed << name;
     return Next(save_answers);
   }
-  MsgAnswer Message(QWidget*, const QString& text, MsgIcon icon, MsgButtons buttons,
-                    const QString& title) override {
+  MsgAnswer Message(QWidget*, const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title) override {
     messages.push_back({text, icon, buttons, title});
     if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
-    if (answers.empty()) return MsgAnswer::No;
-    const MsgAnswer a = answers.front();
-    answers.pop_front();
-    return a;
+    return answers.isEmpty() ? MsgAnswer::No : answers.takeFirst();
   }
-
-  // A null QString in a script, or none, is a cancelled dialog.
-  std::deque<QString> open_answers;
-  std::deque<QString> save_answers;
-  std::deque<MsgAnswer> answers;
-
+  static std::optional<QString> Next(QStringList& script) {
+    const QString a = script.isEmpty() ? QString() : script.takeFirst();
+    return a.isNull() ? std::nullopt : std::optional<QString>(a);
+  }
+  QStringList open_answers, save_answers;
+  QList<MsgAnswer> answers;
   int open_dialogs = 0;
-  QStringList proposed;      // names the Save dialog was opened with
-  QStringList save_folders;  // and the folders it started in
-  std::vector<ShownMessage> messages;
-
- private:
-  static std::optional<QString> Next(std::deque<QString>& script) {
-    if (script.empty()) return std::nullopt;
-    const QString a = script.front();
-    script.pop_front();
-    if (a.isNull()) return std::nullopt;
-    return a;
-  }
+  QStringList proposed, save_folders;  // the names and folders the Save dialog was opened with
+  struct Shown {
+    QString text;
+    MsgIcon icon;
+    MsgButtons buttons;
+    QString title;
+  };
+  std::vector<Shown> messages;
 };
 
 // PROG/CMD: 12 sectors from granule 1 of allocation unit 5 (logical 55..66).
@@ -101,10 +84,11 @@ std::vector<tb::Entry> TestEntries() {
   return {{0x10, "SYS0", "SYS", 5, {tb::Slot(0, 0, 1)}},
           {0x10, "PROG", "CMD", 12, {tb::Slot(5, 1, 3)}},
           {0x10, "MY FILE", "TXT", 2, {tb::Slot(8, 0, 1)}},
-          {0x10, "README", "", 2, {tb::Slot(9, 0, 1)}},
-          {0x00, "GONE", "DAT", 1, {tb::Slot(10, 0, 1)}}};
+          {0x10, "README", "", 2, {tb::Slot(9, 0, 1)}, true, 100},  // its DOS's size: 356 bytes
+          {0x00, "GONE", "DAT", 1, {tb::Slot(10, 0, 1)}},
+          {0x4F, "OLD", "SYS", 1, {tb::Slot(10, 0, 1)}}};  // killed, still listed
 }
-const QStringList kTestListing = {"MY FILE  TXT", "PROG     CMD", "README      ", "SYS0     SYS"};
+const QStringList kTestListing = {"MY FILE  TXT", "OLD      SYS", "PROG     CMD", "README      ", "SYS0     SYS"};
 
 // A Newdos/80 JV1 disk whose allocation units are tracks (10 sectors).
 Bytes Jv1Image() {
@@ -168,7 +152,6 @@ void Touch(const QString& path) {
 
 }  // namespace
 
-
 class WindowTest : public QObject {
   Q_OBJECT
 
@@ -229,21 +212,23 @@ class WindowTest : public QObject {
     QTest::addColumn<QString>("dosName");
     QTest::addColumn<QStringList>("listing");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QColor>("back");  // the format box's
+    const QColor peach(255, 192, 128);
     QTest::newRow("JV1") << "a.dsk" << Jv1Image() << "JV1"
                          << " 40 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5"
-                         << "  Newdos/80" << kTestListing << "";
+                         << "  TRSDOS 2.x" << kTestListing << "" << peach;
     QTest::newRow("JV3") << "b.jv3" << Jv3Image() << "JV3"
-                         << " 40 Track   D/Density  D/Sided  Sec/Cyl. = 36 ( 18 * 2)   Spg = 6" << "" << kTestListing
-                         << "";
+                         << " 40 Track   D/Density  D/Sided  Sec/Cyl. = 36 ( 18 * 2)   Spg = 6" << "  TRSDOS 2.x" << kTestListing
+                         << "" << QColor(0, 255, 0);
     QTest::newRow("DMK") << "c.dmk" << DmkImage() << "DMK"
-                         << " 40 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5" << "" << kTestListing
-                         << "";
+                         << " 40 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5" << "  TRSDOS 2.x" << kTestListing
+                         << "" << QColor(255, 0, 0);
     QTest::newRow("refused") << "refused.dmk" << DmkImage(true) << "" << "" << "" << QStringList()
                              << "** ERROR **  This file is a DMK type REAL disk format,\n"
-                                "                     used to access REAL Disks";
-    QTest::newRow("damaged ends quietly") << "empty.dsk" << Bytes{} << "" << "" << "" << QStringList() << "";
+                                "                     used to access REAL Disks" << peach;
+    QTest::newRow("damaged ends quietly") << "empty.dsk" << Bytes{} << "" << "" << "" << QStringList() << "" << peach;
     QTest::newRow("unreadable") << "" << Bytes{} << "" << "" << "" << QStringList()
-                                << "Error encountered while trying to open file, please retry.";
+                                << "Error encountered while trying to open file, please retry." << peach;
   }
   void opens() {
     QFETCH(QString, file);
@@ -253,6 +238,7 @@ class WindowTest : public QObject {
     QFETCH(QString, dosName);
     QFETCH(QStringList, listing);
     QFETCH(QString, message);
+    QFETCH(QColor, back);
     auto w = MakeWindow();
     Open(*w, WriteImage("first.dsk", Jv1Image()));  // a second image replaces the first's list
     const QString path = file.isEmpty() ? images.filePath("no-such.dsk") : WriteImage(file, image);
@@ -264,6 +250,7 @@ class WindowTest : public QObject {
       QCOMPARE(Box(*w, "Text3"), summary);
       QCOMPARE(Box(*w, "Text2"), dosName);
     }
+    QCOMPARE(Child<QLineEdit>(*w, "Txtfiletype")->palette().color(QPalette::Base), back);
     QCOMPARE(Texts(Child<QListWidget>(*w, "List1")), listing);
     if (!listing.isEmpty()) QCOMPARE(Texts(Child<QListWidget>(*w, "List2")), listing);
     QCOMPARE(dialogs->messages.size(), size_t(message.isEmpty() ? 0 : 1));
@@ -285,9 +272,16 @@ class WindowTest : public QObject {
     QCOMPARE(Box(*w, "Text1"), QStringLiteral("MY/FILETXT"));
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(w->List1().ListIndex(), 1);
-    QCOMPARE(Box(*w, "Text1"), QStringLiteral("PROG/CMD"));
+    QCOMPARE(Box(*w, "Text1"), QStringLiteral("OLD/SYS"));
+    // A file its DOS no longer counts is greyed; every file's tooltip says
+    // what the DOS says of it.
+    QCOMPARE(list->item(1)->foreground().color(), list->palette().color(QPalette::Disabled, QPalette::Text));
+    QVERIFY(list->item(1)->toolTip().contains(QStringLiteral("not in use, system, invisible, protection 7")));
+    QVERIFY(list->item(2)->foreground().style() == Qt::NoBrush);
+    QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(Box(*w, "Text1"), QStringLiteral("README/"));
+    QCOMPARE(Child<QLabel>(*w, "LblFacts")->text(), QStringLiteral("356 bytes"));
   }
 
   // The copy command from the list to the folder: how it is started, what
@@ -300,16 +294,18 @@ class WindowTest : public QObject {
     QTest::addColumn<bool>("cancelSave");
     QTest::addColumn<QString>("message");  // the last message box, if any
     QTest::addColumn<bool>("written");
-    QTest::newRow("button") << "PROG     CMD" << false << "" << 0 << false << "" << true;
-    QTest::newRow("double-click") << "PROG     CMD" << true << "" << 0 << false << "" << true;
+    QTest::addColumn<bool>("exact");  // "Exact size" ticked
+    QTest::newRow("button") << "PROG     CMD" << false << "" << 0 << false << "" << true << false;
+    QTest::newRow("exact size") << "README      " << false << "" << 0 << false << "" << true << true;
+    QTest::newRow("double-click") << "PROG     CMD" << true << "" << 0 << false << "" << true << false;
     QTest::newRow("overwrite No") << "README      " << false << "file" << int(MsgAnswer::No) << false
-                                  << "Overwrite existing file?" << false;
+                                  << "Overwrite existing file?" << false << false;
     QTest::newRow("overwrite Yes") << "README      " << false << "file" << int(MsgAnswer::Yes) << false
-                                   << "Overwrite existing file?" << true;
-    QTest::newRow("save cancelled") << "PROG     CMD" << false << "" << 0 << true << "" << false;
+                                   << "Overwrite existing file?" << true << false;
+    QTest::newRow("save cancelled") << "PROG     CMD" << false << "" << 0 << true << "" << false << false;
     QTest::newRow("folder in the way") << "PROG     CMD" << false << "folder" << int(MsgAnswer::Yes) << false
-                                       << "Error occurred while trying to close file, please retry." << false;
-    QTest::newRow("nothing selected") << "" << false << "" << 0 << false << "" << false;
+                                       << "Error occurred while trying to close file, please retry." << false << false;
+    QTest::newRow("nothing selected") << "" << false << "" << 0 << false << "" << false << false;
   }
   void copies() {
     QFETCH(QString, entry);
@@ -319,6 +315,7 @@ class WindowTest : public QObject {
     QFETCH(bool, cancelSave);
     QFETCH(QString, message);
     QFETCH(bool, written);
+    QFETCH(bool, exact);
     auto w = MakeWindow();
     w->show();
     w->Cmndcopytofolder_Click();  // before any image: nothing happens
@@ -345,6 +342,7 @@ class WindowTest : public QObject {
       QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
       if (doubleClick) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
+    Child<QCheckBox>(*w, "ChkExact")->setChecked(exact);
     if (!doubleClick) Child<QPushButton>(*w, "Cmndcopytofolder")->click();
 
     QCOMPARE(dialogs->proposed, entry.isEmpty() ? QStringList() : QStringList{name});
@@ -357,11 +355,12 @@ class WindowTest : public QObject {
       QCOMPARE(m.icon, inTheWay == QLatin1String("file") ? MsgIcon::Question : MsgIcon::Exclamation);
       QCOMPARE(m.buttons, inTheWay == QLatin1String("file") ? MsgButtons::YesNoDefaultNo : MsgButtons::Ok);
     }
-    const QByteArray want = AsBytes(readme ? ReadmeBytes() : ProgBytes());
+    QByteArray want = AsBytes(readme ? ReadmeBytes() : ProgBytes());
+    if (exact) want.truncate(356);
     if (written) QCOMPARE(ReadAll(copy), want);
     if (!written && inTheWay == QLatin1String("file")) QCOMPARE(ReadAll(copy), old);
     if (inTheWay == QLatin1String("folder")) QVERIFY(QFileInfo(copy).isDir());
-    if (!written && inTheWay.isEmpty()) QVERIFY(!QFile::exists(copy));
+    if (!written && inTheWay.isEmpty()) QVERIFY(!QFile::exists(copy) && !QFile::exists(QDir(folder).filePath(name)));
     // Nothing else lands in the folder: no typed name, no temporary file.
     const QStringList files = QDir(target.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(files, (written || inTheWay == QLatin1String("file")) ? QStringList{name} : QStringList());

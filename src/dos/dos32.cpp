@@ -1,0 +1,371 @@
+// The DOSes with 32-byte directory entries. Their boot sector starts 00 FE
+// and its byte 2 places the directory: a cylinder (TRSDOS 2.x, LDOS,
+// TRSDOS 6, DOSPLUS) or a lump (Newdos/80, G-DOS, H-DOS). A layout is
+// believed when the hash index agrees with the entries.
+#include <algorithm>
+#include <bitset>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "dos/dos_layout.h"
+
+namespace vornik::dos {
+namespace {
+
+constexpr uint8_t kBootMark[2] = {0x00, 0xFE};
+constexpr int kEntryBytes = 32;
+constexpr int kEntriesPerSector = 8;
+constexpr int kExtentSlots = 4;         // then the link slot
+constexpr int kLinkSlot = 4;
+constexpr int kDecSector = 0x1F;        // DEC: entry in bits 7-5, entry sector in bits 4-0
+constexpr int kDecSlotShift = 5;
+constexpr int kSingleSpt = 10;          // cylinder DOSes: 5-sector granules on 10-sector tracks,
+constexpr int kDoubleSpt = 18;          // 6-sector granules on 18-sector tracks
+constexpr int kLumpGranuleSectors = 5;  // Newdos/80 family: always 5
+constexpr int kMinGpl = 2;              // granules per lump searched
+constexpr int kMaxGpl = 8;
+constexpr int kPdriveAt = 2;            // PDRIVE table: third sector of track t0
+constexpr int kPdriveLumps = 1;
+constexpr int kNewdosMarkAt = 239;
+constexpr uint8_t kNewdosMark = 0xA5;
+constexpr uint8_t kVersionDosplus = 0x34;
+constexpr int kLdosMajor = 5;           // version bytes in BCD: 0x53 is LDOS 5.3,
+constexpr int kTrsdos6Major = 6;        // 0x62 TRSDOS 6.2, 0x63 and up LS-DOS
+constexpr int kLastTrsdos6Minor = 2;
+
+// The cylinder DOSes' version byte; 0x82 (Newdos/80 family) never gets here.
+std::string CylinderDosName(uint8_t v) {
+  char text[24];
+  const int major = v >> 4, minor = v & 0x0F;
+  if (major == kLdosMajor && minor <= 9) {
+    std::snprintf(text, sizeof text, "LDOS 5.%d", minor);
+  } else if (major == kTrsdos6Major && minor <= kLastTrsdos6Minor) {
+    std::snprintf(text, sizeof text, "TRSDOS 6.%d", minor);
+  } else if (major == kTrsdos6Major && minor <= 9) {
+    std::snprintf(text, sizeof text, "LS-DOS 6.%d", minor);
+  } else if (v == kVersionDosplus) {
+    return "DOSPLUS 3.4";
+  } else {
+    return "TRSDOS 2.x";
+  }
+  return text;
+}
+
+// Only LDOS, TRSDOS 6 and LS-DOS date their files.
+bool Dated(uint8_t version) { return version >> 4 == kLdosMajor || version >> 4 == kTrsdos6Major; }
+
+// LDOS / TRSDOS 6: month in byte 1 bits 3-0, day in byte 2 bits 7-3,
+// year - 1980 in bits 2-0.
+std::string DateLdos(const uint8_t* e) {
+  const int month = e[kEntryDate1] & 0x0F, day = e[kEntryDate2] >> 3, year = 1980 + (e[kEntryDate2] & 7);
+  if (month < 1 || month > 12 || day < 1) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  return text;
+}
+
+const uint8_t* EntryAt(const Directory& dir, int sector, int slot) {
+  return dir.sectors[sector].data() + slot * kEntryBytes;
+}
+
+bool IsLive(uint8_t attr) { return (attr & kAttrInUse) && !(attr & kAttrExtension); }
+
+// The extents of an entry and of the extension entries it links to.
+void ReadExtents(const SectorSource& source, const Directory& dir, int sector, int slot, DosEntry& entry) {
+  std::bitset<256> seen;
+  int dec = slot << kDecSlotShift | sector;
+  const uint8_t* e = EntryAt(dir, sector, slot);
+  for (;;) {
+    seen[dec] = true;
+    int next = -1;
+    for (int k = 0; k <= kLinkSlot; ++k) {
+      const uint8_t* x = e + kEntryExtents + 2 * k;
+      if (x[0] == kExtentLink) next = x[1];
+      if (x[0] == kExtentEnd || x[0] == kExtentLink || k == kLinkSlot) break;
+      if (!AddExtents(source, dir, x[0], x[1], entry.sectors, entry.error)) return;
+    }
+    if (next < 0) return;
+    if ((next & kDecSector) >= static_cast<int>(dir.sectors.size())) {
+      entry.error = "links to an extension entry outside the directory";
+      return;
+    }
+    if (seen[next]) {
+      entry.error = "its extension entries link in a loop";
+      return;
+    }
+    dec = next;
+    e = EntryAt(dir, dec & kDecSector, dec >> kDecSlotShift);
+    entry.extension_sectors.push_back(dir.where[dec & kDecSector]);
+  }
+}
+
+// Live entries, and how many of them the hash index knows.
+struct Tally {
+  int live = 0;
+  int matches = 0;
+  int plausible = 0;  // plausible names with extents on the disk
+};
+
+Tally Count(const SectorSource& source, const Directory& dir, bool plausibility) {
+  Tally t;
+  for (int s = 0; s < static_cast<int>(dir.sectors.size()); ++s) {
+    for (int slot = 0; slot < kEntriesPerSector; ++slot) {
+      const uint8_t* e = EntryAt(dir, s, slot);
+      if (!IsLive(e[kEntryAttr])) continue;
+      ++t.live;
+      t.matches += dir.hit[slot << kDecSlotShift | s] == NameHash(e + kEntryName);
+      if (plausibility && PlausibleName(e + kEntryName)) {
+        DosEntry probe;
+        ReadExtents(source, dir, s, slot, probe);
+        t.plausible += probe.error.empty();
+      }
+    }
+  }
+  return t;
+}
+
+bool MostlyMatch(int part, int live) { return live > 0 && 4 * part >= 3 * live; }
+
+// From the sector count of the directory track, not from the GAT (tools
+// write unreliable granule counts there). Other counts: whole granules of
+// 6, else of 5, else none.
+int CylinderGranuleSectors(int spt) {
+  if (spt == kSingleSpt || spt == kDoubleSpt) return spt == kSingleSpt ? 5 : 6;
+  if (spt < kSingleSpt) return 0;
+  return spt % 6 == 0 ? 6 : spt % 5 == 0 ? 5 : 0;
+}
+
+// The GAT is the first sector of cylinder D; on two-sided disks the
+// cylinder's granules, and the directory, run on into side 1.
+bool TryCylinder(const SectorSource& source, int d, Directory& dir, std::string& why) {
+  const SideShape shape = ShapeOf(source, d, 0);
+  const int spg = CylinderGranuleSectors(shape.count);
+  if (spg == 0 || !ReadSector(source, {static_cast<int16_t>(d), 0, static_cast<uint8_t>(shape.first_id)}, dir.gat)) {
+    why = "no directory cylinder " + std::to_string(d);
+    return false;
+  }
+  if (dir.gat[kGatVersion] == kVersionNewdos) return false;
+  const int sides = (dir.gat[kGatFlags] & kGatTwoSided) && ShapeOf(source, d, 1).count == shape.count ? 2 : 1;
+  dir.numbering = {0, sides, shape.count, shape.first_id};
+  dir.allocation = {sides * shape.count, spg, true};
+  dir.gat_rel = int64_t{d} * sides * shape.count;
+  if (!LoadDirectory(source, dir, std::min(sides * shape.count - 2, kMaxEntrySectors))) return false;
+  Tally t = Count(source, dir, false);
+  if (MostlyMatch(t.matches, t.live)) return true;
+  // Disks made by tools may carry no hash index at all.
+  if (t.matches == 0) t = Count(source, dir, true);
+  if (t.matches == 0 && MostlyMatch(t.plausible, t.live)) return true;
+  why = "cylinder " + std::to_string(d) + ": " + std::to_string(t.matches) + " of " + std::to_string(t.live) +
+        " live entries match the hash index";
+  return false;
+}
+
+// One lump-layout candidate, scored over 32 entry sectors.
+struct Lump {
+  Numbering numbering;
+  int gpl = 0;
+  Tally tally;
+  bool printable = false;  // the GAT holds a printable name and date
+};
+
+bool Score(const SectorSource& source, int d, Lump& c) {
+  const int64_t gat_rel = int64_t{d} * c.gpl * kLumpGranuleSectors;
+  Sector gat, hit, s;
+  if (!ReadSector(source, Locate(c.numbering, gat_rel), gat) ||
+      !ReadSector(source, Locate(c.numbering, gat_rel + 1), hit)) {
+    return false;
+  }
+  c.printable = IsPrintable(gat.data() + kGatName, 2 * kGatTextBytes);
+  for (int i = 0; i < kMaxEntrySectors; ++i) {
+    if (!ReadSector(source, Locate(c.numbering, gat_rel + 2 + i), s)) continue;
+    for (int slot = 0; slot < kEntriesPerSector; ++slot) {
+      const uint8_t* e = s.data() + slot * kEntryBytes;
+      if (!IsLive(e[kEntryAttr])) continue;
+      ++c.tally.live;
+      c.tally.matches += hit[slot << kDecSlotShift | i] == NameHash(e + kEntryName);
+    }
+  }
+  return true;
+}
+
+bool Better(const Lump& a, const Lump& b) {
+  if (a.tally.matches != b.tally.matches) return a.tally.matches > b.tally.matches;
+  if (a.printable != b.printable) return a.printable;
+  return std::abs(a.tally.live - a.tally.matches) < std::abs(b.tally.live - b.tally.matches);
+}
+
+// The usual side-0 sector count of the tracks from 1 on ([0]) and from 2
+// on ([1]): track 0 of a mixed-density disk, and track 1 where the
+// numbering starts there, may hold fewer.
+std::array<int, 2> UsualSpt(const SectorSource& source) {
+  int counts[257] = {};
+  for (int t = 2; t < source.Tracks(); ++t) ++counts[ShapeOf(source, t, 0).count];
+  auto usual = [&] { return static_cast<int>(std::max_element(counts + 1, counts + 257) - counts); };
+  const int from2 = usual();
+  ++counts[ShapeOf(source, 1, 0).count];
+  return {usual(), from2};
+}
+
+// Entry sectors from DIR/SYS (G-DOS: INHALT/SYS): its granules x 5, less
+// the GAT and the HIT. Without one, up to the last sector the index knows.
+int DirectorySize(const Directory& dir) {
+  int last_known = 0;
+  for (int s = 0; s < static_cast<int>(dir.sectors.size()); ++s) {
+    for (int slot = 0; slot < kEntriesPerSector; ++slot) {
+      const uint8_t* e = EntryAt(dir, s, slot);
+      if (!IsLive(e[kEntryAttr])) continue;
+      if (NameIs(e + kEntryName, "DIR     SYS") || NameIs(e + kEntryName, "INHALT  SYS")) {
+        int granules = 0;
+        for (int k = 0; k < kExtentSlots && e[kEntryExtents + 2 * k] < kExtentLink; ++k)
+          granules += (e[kEntryExtents + 2 * k + 1] & kGranuleCount) + 1;
+        return std::clamp(granules * kLumpGranuleSectors - 2, 1, kMaxEntrySectors);
+      }
+      if (dir.hit[slot << kDecSlotShift | s] == NameHash(e + kEntryName)) last_known = s + 1;
+    }
+  }
+  return std::max(last_known, 1);
+}
+
+// Newdos/80 family: relative sector D x GPL x 5 holds the GAT. The sides,
+// the first track of the numbering and GPL are searched.
+bool TryLumps(const SectorSource& source, int d, Directory& dir, int& gpl, std::string& why) {
+  Lump best;
+  const std::array<int, 2> usual = UsualSpt(source);
+  for (int t0 = 0; t0 <= 1; ++t0) {
+    const int spt = usual[t0];
+    const int first = ShapeOf(source, t0 + 1, 0).first_id;
+    for (int sides = 1; sides <= source.Sides() && spt > 0; ++sides) {
+      for (int g = kMinGpl; g <= kMaxGpl; ++g) {
+        Lump c;
+        c.numbering = {t0, sides, spt, first};
+        c.gpl = g;
+        if (Score(source, d, c) && (best.gpl == 0 || Better(c, best))) best = c;
+      }
+    }
+  }
+  if (best.gpl == 0 || best.tally.matches == 0) {
+    why += "; no lump layout matches the hash index";
+    return false;
+  }
+  dir.numbering = best.numbering;
+  dir.allocation = {best.gpl * kLumpGranuleSectors, kLumpGranuleSectors, true};
+  dir.gat_rel = int64_t{d} * best.gpl * kLumpGranuleSectors;
+  if (!LoadDirectory(source, dir, kMaxEntrySectors)) return false;
+  const int size = DirectorySize(dir);
+  dir.where.resize(size);
+  dir.sectors.resize(size);
+  const Tally t = Count(source, dir, false);
+  gpl = best.gpl;
+  if (MostlyMatch(t.matches, t.live)) return true;
+  why += "; lump layout: " + std::to_string(t.matches) + " of " + std::to_string(t.live) +
+         " live entries match the hash index";
+  return false;
+}
+
+bool BootHas(const Sector& boot, const char* text) {
+  return std::search(boot.begin(), boot.end(), text, text + std::strlen(text)) != boot.end();
+}
+
+std::string LumpDosName(const Sector& boot, const DosDisk& disk) {
+  bool inhalt = false, hdos = false;
+  for (const DosEntry& e : disk.entries) {
+    inhalt |= e.in_use && NameIs(e.name.data(), "INHALT  SYS");
+    hdos |= e.in_use && NameIs(e.name.data(), "HDOS    SYS");
+  }
+  if (hdos) return "H-DOS";
+  return inhalt || BootHas(boot, "G-DOS") ? "G-DOS" : "Newdos/80";
+}
+
+DosEntry ReadEntry(const SectorSource& source, const Directory& dir, int sector, int slot, bool dated) {
+  const uint8_t* e = EntryAt(dir, sector, slot);
+  DosEntry entry;
+  DecodeCommon(e, entry);
+  entry.in_use = IsLive(entry.attributes);
+  entry.hit_match = dir.hit[slot << kDecSlotShift | sector] == NameHash(entry.name.data());
+  if (dated) entry.date = DateLdos(e);
+  entry.dir_sector = dir.where[sector];
+  entry.dir_index = sector;
+  entry.slot = slot;
+  ReadExtents(source, dir, sector, slot, entry);
+  SizeEntry(entry, /*ern_full=*/false);
+  return entry;
+}
+
+void ReadEntries(const SectorSource& source, const Directory& dir, bool dated, DosDisk& disk) {
+  for (int s = 0; s < static_cast<int>(dir.sectors.size()); ++s) {
+    for (int slot = 0; slot < kEntriesPerSector; ++slot) {
+      const uint8_t* e = EntryAt(dir, s, slot);
+      const bool extension = (e[kEntryAttr] & kAttrExtension) && (e[kEntryAttr] & kAttrInUse);
+      if ((!extension && IsNamed(e)) || IsShown(e)) {
+        disk.entries.push_back(ReadEntry(source, dir, s, slot, dated));
+        disk.entries.back().extension = extension;
+      }
+    }
+  }
+}
+
+// Cylinders the DOS formatted; the GAT's lockout table, one byte per
+// cylinder, may know fewer.
+int CylinderUnits(const SectorSource& source, const Directory& dir) {
+  int units = FormattedTracks(source, dir.numbering.sides, dir.numbering.spt);
+  int lockout = 0;
+  while (lockout < kGatUnits && dir.gat[kGatLockout + lockout] != 0xFF) ++lockout;
+  if (lockout > 0) units = std::min(units, lockout);
+  return std::min(units, kGatUnits);
+}
+
+// Lumps that fit the formatted tracks, no more than the PDRIVE table says.
+int LumpUnits(const SectorSource& source, const Directory& dir, int gpl) {
+  const Numbering& n = dir.numbering;
+  const int tracks = FormattedTracks(source, n.sides, n.spt) - n.t0;
+  int units = std::max(0, tracks * n.sides * n.spt / (gpl * kLumpGranuleSectors));
+  Sector pdrive;
+  const DiskSector at{static_cast<int16_t>(n.t0), 0, static_cast<uint8_t>(ShapeOf(source, n.t0, 0).first_id + kPdriveAt)};
+  if (ReadSector(source, at, pdrive) && pdrive[kNewdosMarkAt] == kNewdosMark) units = std::min<int>(units, pdrive[kPdriveLumps]);
+  return std::min(units, kGatLumps);
+}
+
+void Describe(const Directory& dir, DosDisk& disk) {
+  disk.entry_bytes = kEntryBytes;
+  disk.gat = Locate(dir.numbering, dir.gat_rel);
+  disk.hit = Locate(dir.numbering, dir.gat_rel + 1);
+  disk.entry_sectors = dir.where;
+}
+
+}  // namespace
+
+bool Read32ByteFamily(const SectorSource& source, const Sector& boot, DosDisk& disk) {
+  if (boot[0] != kBootMark[0] || boot[1] != kBootMark[1]) {
+    disk.note = "the boot sector starts with no DOS's mark";
+    return false;
+  }
+  const int d = boot[kBootDirByte] & kBootDirMask;
+  Directory dir;
+  std::string why;
+  int gpl = 0;
+  bool dated = false;
+  if (TryCylinder(source, d, dir, why)) {
+    disk.dos = CylinderDosName(dir.gat[kGatVersion]);
+    dated = disk.dos != "TRSDOS 2.x" && Dated(dir.gat[kGatVersion]);
+    disk.note = "directory on cylinder " + std::to_string(d);
+    SetSpace(dir.gat, CylinderUnits(source, dir), dir.allocation.unit_sectors / dir.allocation.granule_sectors,
+             dir.allocation.granule_sectors, disk);
+  } else if (TryLumps(source, d, dir, gpl, why)) {
+    const Numbering& n = dir.numbering;
+    disk.note = "directory at lump " + std::to_string(d) + ", " + std::to_string(gpl) + " granules a lump, from track " +
+                std::to_string(n.t0) + ", " + std::to_string(n.sides) + " side(s) of " + std::to_string(n.spt) +
+                " sectors";
+    SetSpace(dir.gat, LumpUnits(source, dir, gpl), gpl, kLumpGranuleSectors, disk);
+  } else {
+    disk.note = why.starts_with("; ") ? why.substr(2) : why;
+    return false;
+  }
+  Describe(dir, disk);
+  ReadGatFacts(dir.gat, disk);
+  ReadEntries(source, dir, dated, disk);
+  if (disk.dos.empty()) disk.dos = LumpDosName(boot, disk);  // the lump layout: known by its files
+  return true;
+}
+
+}  // namespace vornik::dos

@@ -1,0 +1,257 @@
+// One pass over the image bytes: every stored sector with its ID, data mark
+// and the place of its data. JV1 is implied by the offset; JV3 by its header
+// table; DMK by the ID-mark pointers at the start of each track record.
+#include "image/sector_source.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "image/layout.h"
+
+namespace vornik {
+namespace {
+
+// JV3 header flags beyond those of layout.h.
+constexpr uint8_t kJv3FlagMarkBits = 0x60;  // FM: 00 FB, 20 FA, 40 F9, 60 F8; MFM: 00 FB, 20 F8
+constexpr uint8_t kJv3FlagCrcError = 0x08;  // the sector did not read cleanly
+constexpr uint8_t kJv3FlagSizeBits = 0x03;  // in use: XOR 1 = size code; free: XOR 2
+constexpr uint8_t kJv3MarkF9 = 0x40;
+constexpr uint8_t kJv3MarkF8 = 0x60;
+
+// DMK track records.
+constexpr int kDmkTablePointers = 64;      // a record's pointer table: up to 64, 0 ends it
+constexpr uint16_t kDmkPointerMfm = 0x8000;
+constexpr uint16_t kDmkPointerMask = 0x3FFF;  // offset of the FE mark in the record
+constexpr int kDmkIdBytes = 7;             // FE, track, side, sector, size, CRC high, CRC low
+constexpr int kDmkMarkWindowMfm = 43;      // byte times after the ID CRC that may hold the data mark
+constexpr int kDmkMarkWindowFm = 30;
+constexpr int kCrcBytes = 2;
+constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
+
+constexpr uint8_t kMarkF8 = 0xF8;
+constexpr uint8_t kMarkF9 = 0xF9;
+
+int FieldBytes(uint8_t size_code) { return 128 << (size_code & 3); }
+
+bool IsAnyDataMark(uint8_t b) { return (b & 0xFC) == kMarkF8; }
+
+// The first of d[from..to] that is a data mark, or -1. Single bytes are
+// looked at eight at a time: a byte b is a mark when (b & FC) ^ F8 is 0.
+int64_t FindMark(const uint8_t* d, int64_t from, int64_t to) {
+  int64_t i = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    for (; i + 8 <= to + 1; i += 8) {
+      uint64_t x;
+      std::memcpy(&x, d + i, sizeof x);
+      const uint64_t y = (x & (kOnes * 0xFC)) ^ (kOnes * kMarkF8);
+      const uint64_t zero = (y - kOnes) & ~y & (kOnes * 0x80);
+      if (zero != 0) return i + std::countr_zero(zero) / 8;
+    }
+  }
+  for (; i <= to; ++i) {
+    if (IsAnyDataMark(d[i])) return i;
+  }
+  return -1;
+}
+
+void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
+  const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()), int64_t{kMaxTracks} * kJv1TrackBytes);
+  out.reserve(static_cast<size_t>((size + kSectorBytes - 1) / kSectorBytes));
+  for (int64_t at = 0; at < size; at += kSectorBytes) {
+    StoredSector s;
+    s.track = static_cast<int16_t>(at / kJv1TrackBytes);
+    s.id_track = static_cast<uint8_t>(s.track);
+    s.id = static_cast<uint8_t>((at % kJv1TrackBytes) / kSectorBytes);
+    // JV1 keeps no marks; emulators give the directory track its mark.
+    s.dir_mark = s.track == kJv1DirStart / kJv1SectorsPerTrack;
+    s.mark = s.dir_mark ? kDataMarkDir : kDataMarkNormal;
+    s.data = at;
+    if (at + kSectorBytes > size) s.problem = SectorProblem::kTruncated;
+    out.push_back(s);
+  }
+}
+
+uint8_t Jv3Mark(uint8_t flags) {
+  const uint8_t bits = flags & kJv3FlagMarkBits;
+  if (flags & kJv3FlagDouble) return bits & kJv3FlagDirMark ? kMarkF8 : kDataMarkNormal;
+  if (bits == kJv3FlagDirMark) return kDataMarkDir;
+  if (bits == kJv3MarkF9) return kMarkF9;
+  return bits == kJv3MarkF8 ? kMarkF8 : kDataMarkNormal;
+}
+
+// Data blocks follow the table in table order, each as long as its entry
+// says; a free entry (track FF) still holds the space of its own size.
+void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
+  const int64_t size = static_cast<int64_t>(image.size());
+  const int entries = static_cast<int>(std::min<int64_t>(kJv3Entries, size / kJv3EntryBytes));
+  out.reserve(static_cast<size_t>(entries));
+  int64_t data = kJv3DataStart;
+  for (int n = 0; n < entries; ++n) {
+    const uint8_t* e = image.data() + int64_t{n} * kJv3EntryBytes;
+    const uint8_t flags = e[2];
+    if (e[0] == kJv3FreeTrack) {
+      data += FieldBytes((flags & kJv3FlagSizeBits) ^ 2);
+      continue;
+    }
+    StoredSector s;
+    s.track = e[0];
+    s.id_track = e[0];
+    s.side = (flags & kJv3FlagSide1) ? 1 : 0;
+    s.id_side = s.side;
+    s.id = e[1];
+    s.size_code = (flags & kJv3FlagSizeBits) ^ 1;
+    s.mark = Jv3Mark(flags);
+    s.dir_mark = (flags & kJv3FlagDirMark) != 0;
+    if (flags & kJv3FlagCrcError) s.problem = SectorProblem::kFlagged;
+    const int bytes = FieldBytes(s.size_code);
+    if (data < size) s.data = data;
+    if (data + bytes > size) s.problem = SectorProblem::kTruncated;
+    data += bytes;
+    out.push_back(s);
+  }
+}
+
+// One ID mark of a DMK record: its ID field, then the first data mark in
+// the window that follows the ID CRC.
+void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, uint16_t pointer, bool undoubled,
+                  int track, int side, std::vector<StoredSector>& out) {
+  const uint8_t* d = image.data();
+  const int64_t p = record + (pointer & kDmkPointerMask);
+  const bool mfm = (pointer & kDmkPointerMfm) != 0;
+  const int step = (!mfm && !undoubled && p + 1 < end && d[p] == kDmkIdMark && d[p + 1] == kDmkIdMark) ? 2 : 1;
+  if (p + 4 * step >= end) return;  // not even the ID bytes are in the record
+  StoredSector s;
+  s.track = static_cast<int16_t>(track);
+  s.side = static_cast<uint8_t>(side);
+  s.step = static_cast<uint8_t>(step);
+  s.id_track = d[p + step];
+  s.id_side = d[p + 2 * step];
+  s.id = d[p + 3 * step];
+  s.size_code = d[p + 4 * step];
+  if (p + int64_t{kDmkIdBytes - 1} * step >= end) {
+    s.problem = SectorProblem::kTruncated;
+    out.push_back(s);
+    return;
+  }
+  const int64_t last_k = kDmkIdBytes + (mfm ? kDmkMarkWindowMfm : kDmkMarkWindowFm) - 1;
+  const int64_t k_end = std::min(last_k, (end - 1 - p) / step);
+  int64_t k = kDmkIdBytes;
+  if (step == 1) {
+    const int64_t at = FindMark(d, p + k, p + k_end);
+    k = at < 0 ? k_end + 1 : at - p;
+  } else {
+    while (k <= k_end && !IsAnyDataMark(d[p + k * step])) ++k;
+  }
+  if (k > k_end) {
+    s.problem = SectorProblem::kNoDataMark;
+    out.push_back(s);
+    return;
+  }
+  s.mark = d[p + k * step];
+  s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
+  s.data = p + (k + 1) * step;
+  if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.problem = SectorProblem::kTruncated;
+  out.push_back(s);
+}
+
+void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, std::vector<StoredSector>& out) {
+  const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()),
+                                         kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
+  if (g.track_length <= 0 || size <= kDmkHeaderSize) return;
+  const bool undoubled = (image[kDmkFlagsByte] & kDmkFlagsUndoubled) != 0;
+  size_t marks = 0;
+  for (int64_t record = kDmkHeaderSize; record + 1 < size; record += g.track_length) {
+    for (int64_t at = record; at + 1 < std::min<int64_t>(record + 2 * kDmkTablePointers, size); at += 2) {
+      if (image[at] == 0 && image[at + 1] == 0) break;
+      ++marks;
+    }
+  }
+  out.reserve(marks);
+  int64_t k = 0;
+  for (int64_t record = kDmkHeaderSize; record < size; record += g.track_length, ++k) {
+    const int64_t end = std::min<int64_t>(record + g.track_length, size);
+    const int pointers = static_cast<int>(std::min<int64_t>(kDmkTablePointers, (end - record) / 2));
+    for (int i = 0; i < pointers; ++i) {
+      const uint16_t ptr = static_cast<uint16_t>(image[record + 2 * i] | (image[record + 2 * i + 1] << 8));
+      if (ptr == 0) break;
+      AddDmkSector(image, record, end, ptr, undoubled, static_cast<int>(k / g.sides), static_cast<int>(k % g.sides),
+                   out);
+    }
+  }
+}
+
+int64_t Key(const StoredSector& s) { return int64_t{s.track} * 2 + s.side; }
+
+}  // namespace
+
+SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry)
+    : image_(image), geometry_(geometry) {
+  geometry_.sides = std::clamp(geometry.sides, 1, 2);
+  switch (geometry.format) {
+    case ImageFormat::kJv1: AddJv1(image, sectors_); break;
+    case ImageFormat::kJv3: AddJv3(image, sectors_); break;
+    case ImageFormat::kDmk: AddDmk(image, geometry_, sectors_); break;
+  }
+  Index();
+}
+
+// Groups the sectors by track side (JV3 tables may hold them in any order)
+// and records where each track side's run starts.
+void SectorSource::Index() {
+  bool ordered = true;
+  int highest = -1;
+  for (size_t i = 0; i < sectors_.size(); ++i) {
+    if (i > 0 && Key(sectors_[i]) < Key(sectors_[i - 1])) ordered = false;
+    highest = std::max<int>(highest, sectors_[i].track);
+    if (sectors_[i].side == 1) sides_ = 2;
+  }
+  if (!ordered) {
+    std::stable_sort(sectors_.begin(), sectors_.end(),
+                     [](const StoredSector& a, const StoredSector& b) { return Key(a) < Key(b); });
+  }
+  tracks_ = highest + 1;
+  track_first_.assign(static_cast<size_t>(tracks_) * 2 + 1, 0);
+  for (const StoredSector& s : sectors_) ++track_first_[static_cast<size_t>(Key(s)) + 1];
+  for (size_t i = 1; i < track_first_.size(); ++i) track_first_[i] += track_first_[i - 1];
+}
+
+std::span<const StoredSector> SectorSource::OnTrack(int track, int side) const {
+  if (track < 0 || track >= tracks_ || side < 0 || side > 1) return {};
+  const size_t key = static_cast<size_t>(track) * 2 + static_cast<size_t>(side);
+  return std::span<const StoredSector>(sectors_).subspan(track_first_[key], track_first_[key + 1] - track_first_[key]);
+}
+
+const StoredSector* SectorSource::Find(int track, int side, int id) const {
+  for (const StoredSector& s : OnTrack(track, side)) {
+    if (s.id == id) return &s;
+  }
+  return nullptr;
+}
+
+size_t SectorSource::Read(const StoredSector& sector, std::span<uint8_t> out) const {
+  if (sector.data < 0) return 0;
+  int64_t end = static_cast<int64_t>(image_.size());
+  if (geometry_.format == ImageFormat::kDmk) {
+    const int64_t record = int64_t{sector.track} * geometry_.sides + sector.side;
+    end = std::min(end, kDmkHeaderSize + (record + 1) * geometry_.track_length);
+  }
+  const int64_t want = std::min<int64_t>(static_cast<int64_t>(out.size()), FieldBytes(sector.size_code));
+  if (sector.data >= end || want <= 0) return 0;
+  const uint8_t* from = image_.data() + sector.data;
+  if (sector.step == 1) {
+    const int64_t have = std::min(want, end - sector.data);
+    if (have == kSectorBytes) {
+      std::memcpy(out.data(), from, kSectorBytes);  // the usual case, as a fixed-size copy
+    } else {
+      std::memcpy(out.data(), from, static_cast<size_t>(have));
+    }
+    return static_cast<size_t>(have);
+  }
+  const int64_t have = std::min(want, (end - sector.data + 1) / 2);
+  for (int64_t i = 0; i < have; ++i) out[static_cast<size_t>(i)] = from[2 * i];
+  return static_cast<size_t>(have);
+}
+
+}  // namespace vornik

@@ -1,0 +1,79 @@
+// Every sector an image stores, found in one pass when the image is opened:
+// where the image keeps it, what its ID field records, its data mark, where
+// its data lies and whether it reads cleanly. The DOS layer and the
+// integrity check see the disk only through this.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace vornik {
+
+enum class ImageFormat : uint8_t { kJv1, kJv3, kDmk };
+
+// What is wrong with a stored sector, as far as the format can tell.
+enum class SectorProblem : uint8_t {
+  kNone,        // intact (DMK, JV3); JV1 keeps nothing to check
+  kIdCrc,       // DMK: the ID field fails its CRC
+  kDataCrc,     // DMK: the data field fails its CRC
+  kNoDataMark,  // DMK: no data mark follows the ID field
+  kTruncated,   // DMK: the ID or data field runs past the end of its track record
+  kFlagged,     // JV3: the header entry's CRC-error flag
+};
+
+struct StoredSector {
+  int16_t track = 0;      // where the image keeps it: JV1 track, JV3 header track, DMK record / sides
+  uint8_t side = 0;       // JV3 side flag, DMK record % sides, JV1 0
+  uint8_t id_track = 0;   // the ID field as recorded (JV1 and JV3: the same as where it is kept)
+  uint8_t id_side = 0;
+  uint8_t id = 0;         // recorded sector number (JV1: position 0..9 on the track)
+  uint8_t size_code = 1;  // N: the data field holds 128 << (N & 3) bytes
+  uint8_t mark = 0;       // data mark F8..FB (JV3: the one its flags stand for); 0 when none was found
+  uint8_t step = 1;       // 2: a DMK single-density sector stored with every byte twice
+  bool dir_mark = false;  // the directory (deleted) data mark: JV3 flag 0x20, DMK FA or F8
+  SectorProblem problem = SectorProblem::kNone;
+  int64_t data = -1;      // offset in the image of the first data byte; -1 when there is none
+};
+
+// How the image was identified: enough to walk its sectors.
+struct SourceGeometry {
+  ImageFormat format = ImageFormat::kJv1;
+  int sides = 1;             // DMK: records per track (a track's records follow each other)
+  int32_t track_length = 0;  // DMK: bytes of one track record
+};
+
+class SectorSource {
+ public:
+  SectorSource() = default;
+  // Walks every sector of `image` once. The bytes must outlive the source.
+  SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry);
+
+  // Grouped by track, then side; each track side in the order the image
+  // holds its sectors.
+  std::span<const StoredSector> Sectors() const { return sectors_; }
+  // The sectors kept on one track side, in the order the image holds them.
+  std::span<const StoredSector> OnTrack(int track, int side) const;
+  // The first sector kept on that track side whose recorded number is `id`.
+  const StoredSector* Find(int track, int side, int id) const;
+  int Tracks() const { return tracks_; }  // highest track kept + 1
+  int Sides() const { return sides_; }    // 2 when any sector is kept on side 1
+
+  // Copies up to out.size() data bytes of `sector` (every other byte when
+  // step is 2), no more than its data field holds, and returns how many
+  // lay inside the image (DMK: inside the sector's own track record).
+  size_t Read(const StoredSector& sector, std::span<uint8_t> out) const;
+
+ private:
+  void Index();
+
+  std::span<const uint8_t> image_;
+  SourceGeometry geometry_;
+  std::vector<StoredSector> sectors_;
+  std::vector<uint32_t> track_first_;  // index into sectors_ of each (track, side) run, + end
+  int tracks_ = 0;
+  int sides_ = 1;
+};
+
+}  // namespace vornik
