@@ -12,7 +12,9 @@
 #include "cli/report_json.h"
 #include "directory/dos_name.h"
 #include "dos/dos.h"
+#include "extract/integrity.h"
 #include "extract/safe_name.h"
+#include "map/map_of_disk.h"
 #include "extract/write_copy.h"
 #include "platform/platform.h"
 #include "state/disk_state.h"
@@ -191,6 +193,15 @@ int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const Ext
   return kExitOk;
 }
 
+std::string BadSectorsText(const FileVerdict& v) {
+  std::string text;
+  for (const BadSector& b : v.bad) {
+    text += (text.empty() ? "" : ", ") + std::string("track ") + std::to_string(b.at.track) + " side " +
+            std::to_string(b.at.side) + " sector " + std::to_string(b.at.id) + " (" + VerdictName(b.verdict) + ")";
+  }
+  return text;
+}
+
 // Runs `work` for one image; running out of memory there is reported like
 // an image that cannot be read, and the next image goes on.
 template <typename Work>
@@ -250,7 +261,7 @@ int RunExtract(const ExtractRequest& request) {
   return ForImage(request.image, report, [&] {
     DiskState st;
     CliWindow win(request.image);
-    if (!OpenForReport(st, win, request.image, report)) return static_cast<int>(kExitImage);
+    if (!OpenForReport(st, win, request.image, report, /*verify=*/true)) return static_cast<int>(kExitImage);
     NoteCut(win, report);
     int status = report.directory_cut ? kExitCopy : kExitOk;
     const std::vector<bool> chosen = ChooseItems(request, win, status);
@@ -260,7 +271,8 @@ int RunExtract(const ExtractRequest& request) {
     for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
       if (!chosen[static_cast<size_t>(i)]) continue;
       FileRow row = DescribeItem(win, report, i);
-      if (!CopyListedFile(st, win, report, row, request.exact)) {
+      SectorReads reads;
+      if (!CopyListedFile(st, win, report, row, request.exact, &reads)) {
         status = std::max(status, static_cast<int>(kExitCopy));
         continue;
       }
@@ -272,10 +284,110 @@ int RunExtract(const ExtractRequest& request) {
       bool folder_unusable = false;
       const int wrote = WriteCopy(st, win, row, request, names_used, folder_unusable);
       if (wrote == kExitOk) written += row.bytes;
+      // A copy of sectors that failed their check is written all the same, and said to be.
+      const FileVerdict verdict = JudgeCopy(st.source, true, reads);
+      if (wrote == kExitOk && verdict.integrity == FileIntegrity::kDamaged) {
+        win.Note(Latin1ToUtf8(row.shown) + ": written, but " + std::to_string(verdict.bad.size()) +
+                 " of its sectors failed their check: " + BadSectorsText(verdict));
+      }
       status = std::max(status, wrote);
       if (folder_unusable) break;
     }
     return status;
+  });
+}
+
+namespace {
+
+// The rows of every list item with the check of its entry.
+void CheckRows(CliWindow& win, ImageReport& report) {
+  for (int i = 0; i < win.List1().ListCount(); ++i) {
+    FileRow& row = report.files.emplace_back(DescribeItem(win, report, i));
+    row.pc_name = SafeHostName(DosName::FromItem(row.item).CopyName());
+    row.check = &report.checks[static_cast<size_t>(row.listed - report.listing.entries.data())];
+  }
+}
+
+void AppendCheckText(std::string& out, const ImageReport& report) {
+  if (!report.listed && !report.identified) {
+    out += Printable(report.path) + ": " + report.kind + ": " + OneLine(report.error) + "\n";
+    return;
+  }
+  const SectorCounts& c = report.sectors;
+  int damaged = 0, missing = 0;
+  for (const FileRow& row : report.files) {
+    damaged += row.check->verdict.integrity == FileIntegrity::kDamaged;
+    missing += row.check->verdict.integrity == FileIntegrity::kMissing;
+  }
+  out += Printable(report.path) + ": " + report.format + ", " + std::to_string(c.total) + " sectors: " +
+         std::to_string(c.intact) + " intact, " + std::to_string(c.damaged) + " damaged (" +
+         std::to_string(c.id_crc_errors) + " ID CRC, " + std::to_string(c.data_crc_errors) + " data CRC, " +
+         std::to_string(c.no_data_mark) + " no data mark, " + std::to_string(c.flagged) + " flagged), " +
+         std::to_string(c.unchecked) + " unchecked; " +
+         (report.listed ? std::to_string(report.files.size()) + " files, " + std::to_string(damaged) + " damaged, " +
+                              std::to_string(missing) + " missing"
+                        : "the directory cannot be read: " + OneLine(report.error)) +
+         "\n";
+  for (const FileRow& row : report.files) {
+    const FileVerdict& v = row.check->verdict;
+    if (v.integrity == FileIntegrity::kDamaged) {
+      out += "  " + Printable(Latin1ToUtf8(row.shown)) + ": damaged: " + BadSectorsText(v) + "\n";
+    } else if (v.integrity == FileIntegrity::kMissing) {
+      out += "  " + Printable(Latin1ToUtf8(row.shown)) + ": missing: its sectors cannot all be read\n";
+    }
+  }
+}
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& images, bool json) {
+  bool unreadable = false, damaged = false;
+  for (const std::string& path : images) {
+    ImageReport report;
+    const int opened = ForImage(path, report, [&] {
+      DiskState st;
+      CliWindow win(path);
+      const bool listed = OpenForReport(st, win, path, report, /*verify=*/true);
+      if (!listed && !report.identified) return static_cast<int>(kExitImage);
+      report.sectors = CountSectors(st.source);
+      if (listed) {
+        report.checks = CheckEntries(st, report.listing);
+        CheckRows(win, report);
+      }
+      return static_cast<int>(kExitOk);
+    });
+    unreadable = unreadable || opened == kExitImage;
+    damaged = damaged || (report.format != "JV1" && report.sectors.damaged > 0);
+    for (const FileRow& row : report.files) {
+      damaged = damaged || row.check->verdict.integrity == FileIntegrity::kDamaged ||
+                row.check->verdict.integrity == FileIntegrity::kMissing;
+    }
+    std::string out;
+    if (json) {
+      out = CheckJsonLine(report);
+    } else {
+      AppendCheckText(out, report);
+    }
+    Emit(out);
+  }
+  return unreadable ? kExitImage : damaged ? kExitDamaged : kExitOk;
+}
+
+int RunMap(const std::string& image, const std::string& svg) {
+  ImageReport report;
+  return ForImage(image, report, [&] {
+    DiskState st;
+    CliWindow win(image);
+    if (!OpenForReport(st, win, image, report, /*verify=*/true) && !report.identified) return static_cast<int>(kExitImage);
+    const std::vector<EntryCheck> checks = CheckEntries(st, report.listing);
+    const std::string text = RenderDiskMapSvg(MapOfDisk(st, report.listing, checks, image));
+    WriteError error;
+    if (!WriteFileAtomic(svg, reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                         {.replace = true, .image = st.channel1.Identity()}, &error)) {
+      win.Note(error.text);
+      return static_cast<int>(kExitWrite);
+    }
+    return static_cast<int>(kExitOk);
   });
 }
 

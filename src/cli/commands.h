@@ -1,4 +1,4 @@
-// The three subcommands of vornik-cli. Each returns its exit status.
+// The subcommands of vornik-cli. Each returns its exit status.
 #pragma once
 
 #include <string>
@@ -19,5 +19,13 @@ struct ExtractRequest {
 };
 
 int RunExtract(const ExtractRequest& request);
+
+// Which sectors and files of each image read back as written; exit status
+// 2 when an image cannot be read at all, else 5 when anything is damaged
+// or missing.
+int RunCheck(const std::vector<std::string>& images, bool json);
+
+// The disk map of `image` as an SVG document written to `svg`.
+int RunMap(const std::string& image, const std::string& svg);
 
 }  // namespace vornik::cli

@@ -47,12 +47,14 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
 
 }  // namespace
 
-bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report) {
+bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report, bool verify) {
   report.path = path;
-  OpenOutcome outcome = OpenImage(st, path);
+  OpenOutcome outcome = OpenImage(st, path, {.verify = verify});
   win.Show(outcome.notices);
   report.listed = outcome.kind == OpenKind::kListed;
   if (!report.listed) {
+    report.identified = outcome.identified;
+    report.format = st.filetype;
     report.kind = KindText(outcome.kind);
     report.error = OpenError(outcome, win);
     if (!win.ShowedMessage()) win.Note(report.error);
@@ -75,10 +77,11 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   return row;
 }
 
-bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact) {
+bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact,
+                    SectorReads* reads) {
   st.Copyfilename.clear();
   Notices notices;
-  const CopyStatus status = row.listed ? CopyListedEntry(st, report.listing, *row.listed, exact, notices)
+  const CopyStatus status = row.listed ? CopyListedEntry(st, report.listing, *row.listed, exact, notices, reads)
                                        : CopyStatus::kOutsideDirectory;
   win.Show(notices);
   if (status == CopyStatus::kOutsideDirectory) {

@@ -9,6 +9,7 @@
 
 #include "cli/cli_window.h"
 #include "directory/read_directory.h"
+#include "extract/integrity.h"
 #include "state/disk_state.h"
 
 namespace vornik::cli {
@@ -20,6 +21,7 @@ enum ExitCode : int {
   kExitImage = 2,  // refused, unreadable, damaged or too large
   kExitCopy = 3,   // a copy failed, or a name is not on the disk
   kExitWrite = 4,  // a write failed or was refused
+  kExitDamaged = 5,  // check: a sector or a file is damaged or missing
 };
 
 struct FileRow {
@@ -32,6 +34,7 @@ struct FileRow {
   int64_t bytes = 0;    // fpb when copied
   std::string error;    // message text when not copied
   const ListedEntry* listed = nullptr;  // the entry in the report's listing
+  const EntryCheck* check = nullptr;    // check: what its copy read and the verdict
 };
 
 struct ImageReport {
@@ -39,6 +42,7 @@ struct ImageReport {
   bool listed = false;
   const char* kind = "";  // when not listed: "refused", "too-large", "unreadable", "damaged"
   std::string error;      // when not listed
+  bool identified = false;  // when not listed: the format was told all the same
 
   std::string format;   // filetype
   std::string summary;  // Disktype
@@ -53,11 +57,15 @@ struct ImageReport {
   bool directory_cut = false;  // the walk stopped at the most entry sectors a directory has
   Listing listing;             // the entries and what the DOS says of them
   std::vector<FileRow> files;
+  // check: the sector verdicts and each listed entry's check, in listing order.
+  SectorCounts sectors;
+  std::vector<EntryCheck> checks;
 };
 
 // Opens `path` on the fresh state and window and fills the image part of
-// the report. Returns whether the directory was listed.
-bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report);
+// the report; `verify` checks every sector's CRCs. Returns whether the
+// directory was listed.
+bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report, bool verify = false);
 
 // The row of list item `index` (texts and item data) without copying.
 FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);
@@ -65,6 +73,7 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);
 // Copies the entry of `row` as the copy button does (with `exact`, the DOS's
 // size); fills the copy part of `row`. Returns whether copybuf[0..fpb)
 // holds the file.
-bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact = false);
+bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact = false,
+                    SectorReads* reads = nullptr);
 
 }  // namespace vornik::cli

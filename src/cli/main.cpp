@@ -24,6 +24,8 @@ const char kUsage[] =
     "  vornik-cli info IMAGE...\n"
     "  vornik-cli list [--json] IMAGE...\n"
     "  vornik-cli extract IMAGE [NAME/EXT|NAME.EXT ...] [--all] [--exact] [-o DIR] [--force]\n"
+    "  vornik-cli check [--json] IMAGE...\n"
+    "  vornik-cli map IMAGE -o FILE.svg\n"
     "  vornik-cli --help | --version\n"
     "\n"
     "Reads JV1, JV3 and DMK disk images (never writes them).\n"
@@ -39,7 +41,15 @@ const char kUsage[] =
     "            DIR (default: the current folder); an existing file is replaced\n"
     "            only with --force; --exact writes the file's size as its DOS\n"
     "            records it instead of its whole sectors (a file whose DOS size\n"
-    "            needs more sectors than it has is not written)\n"
+    "            needs more sectors than it has is not written); a file whose\n"
+    "            sectors fail their check is written, and said to be\n"
+    "  check     which sectors and which files read back as they were written:\n"
+    "            each DMK sector's ID and data CRCs, each JV3 sector's CRC-error\n"
+    "            flag (a JV1 image keeps nothing to check); a file is judged by\n"
+    "            the sectors its copy reads: intact, damaged, missing (its copy\n"
+    "            fails) or unchecked; --json prints one JSON object per image\n"
+    "  map       the disk map as an SVG picture: every track and sector of each\n"
+    "            side, coloured by what owns it, damaged sectors crossed out\n"
     "\n"
     "Names on a disk are printed with control characters as \\xNN. An extract\n"
     "writes at most four times the image's size or 4 MiB, whichever is larger.\n"
@@ -47,7 +57,8 @@ const char kUsage[] =
     "Exit status: 0 all fine, 1 usage, 2 an image could not be read (or not\n"
     "within the memory there is), 3 a copy failed, a name is not on the disk\n"
     "or a limit cut the work short, 4 a write failed or was refused (the\n"
-    "output included); the largest that applies.\n";
+    "output included); the largest that applies. check: 2 when an image cannot\n"
+    "be read at all, else 5 when a sector or a file is damaged or missing.\n";
 
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "vornik-cli: %s\n%s", what.c_str(), kUsage);
@@ -58,6 +69,7 @@ int UsageError(const std::string& what) {
 struct Request {
   std::vector<std::string> operands;
   bool json = false;
+  std::string map_output;
   vornik::cli::ExtractRequest extract;
 };
 
@@ -94,6 +106,12 @@ int Run(const std::string& command, Request& request) {
   if (request.operands.empty()) return UsageError(command + " needs an image");
   if (command == "info") return vornik::cli::RunInfo(request.operands);
   if (command == "list") return vornik::cli::RunList(request.operands, request.json);
+  if (command == "check") return vornik::cli::RunCheck(request.operands, request.json);
+  if (command == "map") {
+    if (request.operands.size() != 1) return UsageError("map takes one image");
+    if (request.map_output.empty()) return UsageError("map needs -o FILE.svg");
+    return vornik::cli::RunMap(request.operands.front(), request.map_output);
+  }
 
   vornik::cli::ExtractRequest& extract = request.extract;
   extract.image = request.operands.front();
@@ -118,6 +136,9 @@ int ParseAndRun(int argc, char** argv) {
   extract->add_flag("--force", request.extract.force);
   extract->add_flag("--exact", request.extract.exact);
   extract->add_option("-o,--output", request.extract.dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  AddCommand(app, "check", request)->add_flag("--json", request.json);
+  CLI::App* map = AddCommand(app, "map", request);
+  map->add_option("-o,--output", request.map_output)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   std::string parse_error;
   try {
@@ -137,7 +158,8 @@ int ParseAndRun(int argc, char** argv) {
   if (!parse_error.empty()) {
     // The one option with a value can only miss it as the last word.
     const std::string last = argv[argc - 1];
-    if (&command == extract && (last == "-o" || last == "--output")) return UsageError(last + " needs a folder");
+    if ((&command == extract || &command == map) && (last == "-o" || last == "--output"))
+      return UsageError(last + (&command == map ? " needs a file" : " needs a folder"));
     return UsageError(parse_error);
   }
   const std::string unknown = UnknownOption(command);

@@ -117,11 +117,46 @@ std::string SpellControlEscapes(const std::string& json) {
   return out;
 }
 
+Json CheckJson(const ImageReport& report) {
+  Json json = ImageJson(report.path);
+  if (!report.listed && !report.identified) {
+    json["error"] = DiskText(report.error);
+    json["kind"] = report.kind;
+    return json;
+  }
+  const SectorCounts& c = report.sectors;
+  json["format"] = DiskText(report.format);
+  json["sectors"] = {{"total", c.total},
+                     {"intact", c.intact},
+                     {"damaged", c.damaged},
+                     {"id_crc_errors", c.id_crc_errors},
+                     {"data_crc_errors", c.data_crc_errors},
+                     {"no_data_mark", c.no_data_mark},
+                     {"flagged", c.flagged},
+                     {"unchecked", c.unchecked}};
+  Json files = Json::array();
+  for (const FileRow& row : report.files) {
+    Json bad = Json::array();
+    const FileVerdict& v = row.check->verdict;
+    for (const BadSector& b : v.bad)
+      bad.push_back({{"track", b.at.track}, {"side", b.at.side}, {"sector", b.at.id}, {"problem", VerdictName(b.verdict)}});
+    files.push_back({{"shown", DiskText(row.shown)},
+                     {"pc_name", row.pc_name},
+                     {"integrity", IntegrityName(v.integrity)},
+                     {"bad_sectors", std::move(bad)}});
+  }
+  json["files"] = std::move(files);
+  return json;
+}
+
+std::string Dump(const Json& json) {
+  return SpellControlEscapes(json.dump(-1, ' ', true, Json::error_handler_t::replace)) + "\n";
+}
+
 }  // namespace
 
-std::string ReportJsonLine(const ImageReport& report) {
-  const std::string json = ReportJson(report).dump(-1, ' ', true, Json::error_handler_t::replace);
-  return SpellControlEscapes(json) + "\n";
-}
+std::string CheckJsonLine(const ImageReport& report) { return Dump(CheckJson(report)); }
+
+std::string ReportJsonLine(const ImageReport& report) { return Dump(ReportJson(report)); }
 
 }  // namespace vornik::cli

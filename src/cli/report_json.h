@@ -13,4 +13,8 @@ namespace vornik::cli {
 // is written as \uXXXX.
 std::string ReportJsonLine(const ImageReport& report);
 
+// The line of `check --json` for the report: the sector counts and each
+// file's verdict.
+std::string CheckJsonLine(const ImageReport& report);
+
 }  // namespace vornik::cli

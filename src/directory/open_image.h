@@ -22,8 +22,13 @@ enum class OpenKind {
   kDamaged,     // any quiet end: a read outside the image, a failed probe
 };
 
+struct OpenOptions {
+  bool verify = false;  // check every sector's CRCs as the image is read (the sector source's verdicts)
+};
+
 struct OpenOutcome {
   OpenKind kind = OpenKind::kListed;
+  bool identified = false;  // kDamaged: the format was told, and the sector source is there
   std::string detail;  // kDamaged: what was wrong, in words
   Notices notices;     // the message boxes to show, in order
   Listing listing;     // kListed: the summary and the entries
@@ -32,9 +37,9 @@ struct OpenOutcome {
 // Opens the file at `path` on channel 1 (kMsgOpenFailed when it cannot be
 // opened), sets openflag, then reads and identifies the image and walks its
 // directory.
-OpenOutcome OpenImage(DiskState& st, const std::string& path);
+OpenOutcome OpenImage(DiskState& st, const std::string& path, const OpenOptions& options = {});
 
 // The same for an image already in memory.
-OpenOutcome OpenImageBytes(DiskState& st, std::vector<uint8_t> bytes);
+OpenOutcome OpenImageBytes(DiskState& st, std::vector<uint8_t> bytes, const OpenOptions& options = {});
 
 }  // namespace vornik

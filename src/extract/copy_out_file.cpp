@@ -25,6 +25,15 @@ constexpr int kMaxExtents = 10;
 
 struct CopyFailed {};
 
+// What one copy reports: the messages to show, and the sectors it read.
+struct CopyRun {
+  Notices& notices;
+  SectorReads* reads;
+  void Read(const DiskState& st) const {
+    if (reads) reads->push_back({st.TrkToFind, static_cast<uint8_t>(st.SideToFind), static_cast<uint8_t>(st.SecToFind)});
+  }
+};
+
 int16_t Fit16(int64_t v) {
   if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max()) throw CopyFailed{};
   return static_cast<int16_t>(v);
@@ -32,10 +41,11 @@ int16_t Fit16(int64_t v) {
 
 // Locates logical sector l through the shared conversion; the sector must
 // be on the disk and bytes first..first+count-1 of it in the image.
-void LocateFileSector(DiskState& st, Notices& notices, int32_t l, int first = 0, int count = kSectorBytes) {
+void LocateFileSector(DiskState& st, const CopyRun& run, int32_t l, int first = 0, int count = kSectorBytes) {
   const int32_t index = LogicalToPhysical(st, l);
   if (st.SideToFind >= st.sides || index >= st.trkspt[st.TrkToFind]) throw CopyFailed{};
-  if (!LocateSector(st, notices) || !SectorBytesInImage(st, first, count)) throw CopyFailed{};
+  if (!LocateSector(st, run.notices) || !SectorBytesInImage(st, first, count)) throw CopyFailed{};
+  run.Read(st);
 }
 
 // Byte n of the entry at byte `entry` of the sector last located.
@@ -124,26 +134,27 @@ bool FindNewdosRelativeMap(DiskState& st, Notices& notices, RelativeMap* map) {
   return false;
 }
 
-void LocateRelativeSector(DiskState& st, Notices& notices, const RelativeMap& map, int32_t l) {
+void LocateRelativeSector(DiskState& st, const CopyRun& run, const RelativeMap& map, int32_t l) {
   if (l < 0) throw CopyFailed{};
   const int64_t track = map.t0 + l / map.per_track;
   if (track >= st.tracks) throw CopyFailed{};
   st.TrkToFind = static_cast<int16_t>(track);
   st.SideToFind = static_cast<int16_t>((l % map.per_track) / map.per_side);
   st.SecToFind = static_cast<int16_t>((l % map.per_track) % map.per_side + st.firstsecnum);
-  if (!LocateSector(st, notices) || !SectorInImage(st)) throw CopyFailed{};
+  if (!LocateSector(st, run.notices) || !SectorInImage(st)) throw CopyFailed{};
+  run.Read(st);
 }
 
-void CopySectors(DiskState& st, Notices& notices, int w, int16_t n) {
+void CopySectors(DiskState& st, const CopyRun& run, int w, int16_t n) {
   RelativeMap map;
-  const bool relative = FindNewdosRelativeMap(st, notices, &map);
+  const bool relative = FindNewdosRelativeMap(st, run.notices, &map);
   int count = 0;
   for (int k = 0; k < w; k += 2) {
     for (int32_t l = st.extab[k]; l <= st.extab[k + 1]; ++l) {
       if (relative) {
-        LocateRelativeSector(st, notices, map, l);
+        LocateRelativeSector(st, run, map, l);
       } else {
-        LocateFileSector(st, notices, l);
+        LocateFileSector(st, run, l);
       }
       const int64_t at = AsIndex(st.fpb);
       if (at + kSectorBytes > static_cast<int64_t>(st.copybuf.size())) throw CopyFailed{};
@@ -164,14 +175,15 @@ void CopySectors(DiskState& st, Notices& notices, int w, int16_t n) {
 
 }  // namespace
 
-bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices) {
+bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, SectorReads* reads) {
+  const CopyRun run{notices, reads};
   try {
     st.fpb = 0;
     st.Copyfilename.clear();
     if (slot < 0 || slot > 7) throw CopyFailed{};
     const int entry = kEntryBytes * slot;
     st.logsec = Fit16(sector);
-    LocateFileSector(st, notices, st.logsec, entry, kEntryBytes);
+    LocateFileSector(st, run, st.logsec, entry, kEntryBytes);
     uint8_t name[11];
     for (int n = 0; n < 11; ++n) name[n] = EntryByte(st, entry, 5 + n);
     st.Copyfilename = DosName::FromEntry(name).CopyName();
@@ -183,10 +195,10 @@ bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices) 
     if (link >= 0) {
       const uint8_t code = EntryByte(st, entry, link + 1);
       st.logsec = Fit16(int64_t{st.dirstartsec} + 2 + (code & 0x1F));
-      LocateFileSector(st, notices, st.logsec, code & 0xE0, kEntryBytes);
+      LocateFileSector(st, run, st.logsec, code & 0xE0, kEntryBytes);
       WalkSlots(st, code & 0xE0, &w);  // a link in the extension entry ends it
     }
-    CopySectors(st, notices, w, count);
+    CopySectors(st, run, w, count);
     st.Filename = st.Copyfilename;
     return true;
   } catch (const CopyFailed&) {
@@ -200,7 +212,13 @@ bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices) 
 namespace {
 
 // The DOS layer's copy of `entry` into copybuf, as CopyOutFile leaves its own.
-bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices& notices) {
+bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices& notices, SectorReads* reads) {
+  if (reads) {
+    reads->push_back(entry.dir_sector);
+    reads->insert(reads->end(), entry.extension_sectors.begin(), entry.extension_sectors.end());
+    const size_t n = std::min(entry.sectors.size(), static_cast<size_t>(std::max(entry.whole_sectors, 0)));
+    reads->insert(reads->end(), entry.sectors.begin(), entry.sectors.begin() + static_cast<ptrdiff_t>(n));
+  }
   std::string why;
   const std::vector<uint8_t> bytes = AssembleFile(st.source, entry, exact, &why);
   st.fpb = 0;
@@ -219,20 +237,20 @@ bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices&
 }  // namespace
 
 CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
-                           Notices& notices) {
+                           Notices& notices, SectorReads* reads) {
   st.secnum = entry.sector;
   if (st.secnum < st.dirstartsec || st.secnum > st.direndsec) return CopyStatus::kOutsideDirectory;
   const DosEntry* dos = entry.dos >= 0 ? &listing.dos.entries[static_cast<size_t>(entry.dos)] : nullptr;
   bool copied;
   if (dos && (listing.from_dos || (exact && dos->size))) {
-    copied = AssembleIntoCopy(st, *dos, exact, notices);
+    copied = AssembleIntoCopy(st, *dos, exact, notices, reads);
   } else {
     if (exact) {
       notices.push_back({DosName::FromItem(entry.text).Shown() +
                              ": the disk's DOS gives no size for it: whole sectors are copied",
                          MsgIcon::Exclamation, kProgramTitle});
     }
-    copied = CopyOutFile(st, entry.sector, entry.slot, notices);
+    copied = CopyOutFile(st, entry.sector, entry.slot, notices, reads);
   }
   return copied ? CopyStatus::kCopied : CopyStatus::kFailed;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "directory/read_directory.h"
 #include "state/disk_state.h"
@@ -15,7 +16,11 @@ namespace vornik {
 // Filename its DOS name. When a sector cannot be read or the entry is
 // damaged, adds kMsgCopyFailed to `notices` and returns false: nothing may
 // be written then.
-bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices);
+// The sectors a copy read, in order: the entry's directory sector, an
+// extension entry's, and its data sectors.
+using SectorReads = std::vector<DiskSector>;
+
+bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, SectorReads* reads = nullptr);
 
 enum class CopyStatus {
   kCopied,
@@ -30,7 +35,7 @@ enum class CopyStatus {
 // DOS layer; where the DOS knows no size the exact copy takes whole
 // sectors and a notice says so.
 CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
-                           Notices& notices);
+                           Notices& notices, SectorReads* reads = nullptr);
 
 // The listed entry in that directory sector and slot, or none.
 const ListedEntry* FindListed(const Listing& listing, int32_t sector, int32_t slot);

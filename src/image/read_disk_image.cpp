@@ -49,6 +49,7 @@ bool LoadImage(DiskState& st, Notices& notices) {
   st.dmkflag = 0;
   st.firstsecnum = 0;
   st.secstep = 1;
+  st.filetype.clear();  // set again as soon as the format is told
   return true;
 }
 
@@ -128,17 +129,17 @@ ReadResult ReadDiskImage(DiskState& st, Notices& notices) {
       notices.push_back({kMsgRealDisk});
       return ReadResult::kRefused;
     }
+    st.filetype = "DMK";
     SetDmkGeometry(st);
     ScanDmkDirectory(st);
-    st.filetype = "DMK";
   } else {
     if (!Jv3HasHeader(st)) {
       notices.push_back({kMsgNoHeader});
       return ReadResult::kRefused;
     }
+    st.filetype = "JV3";
     SetJv3Geometry(st);
     ScanJv3Directory(st);
-    st.filetype = "JV3";
   }
 
   // The summary texts and the sector numbering of track 0.

@@ -14,7 +14,6 @@ namespace {
 
 // JV3 header flags beyond those of layout.h.
 constexpr uint8_t kJv3FlagMarkBits = 0x60;  // FM: 00 FB, 20 FA, 40 F9, 60 F8; MFM: 00 FB, 20 F8
-constexpr uint8_t kJv3FlagCrcError = 0x08;  // the sector did not read cleanly
 constexpr uint8_t kJv3FlagSizeBits = 0x03;  // in use: XOR 1 = size code; free: XOR 2
 constexpr uint8_t kJv3MarkF9 = 0x40;
 constexpr uint8_t kJv3MarkF8 = 0x60;
@@ -68,7 +67,7 @@ void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
     s.dir_mark = s.track == kJv1DirStart / kJv1SectorsPerTrack;
     s.mark = s.dir_mark ? kDataMarkDir : kDataMarkNormal;
     s.data = at;
-    if (at + kSectorBytes > size) s.problem = SectorProblem::kTruncated;
+    if (at + kSectorBytes > size) s.verdict = SectorVerdict::kTruncated;
     out.push_back(s);
   }
 }
@@ -104,10 +103,10 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
     s.size_code = (flags & kJv3FlagSizeBits) ^ 1;
     s.mark = Jv3Mark(flags);
     s.dir_mark = (flags & kJv3FlagDirMark) != 0;
-    if (flags & kJv3FlagCrcError) s.problem = SectorProblem::kFlagged;
+    s.verdict = (flags & kJv3FlagCrcError) ? SectorVerdict::kFlagged : SectorVerdict::kIntact;
     const int bytes = FieldBytes(s.size_code);
     if (data < size) s.data = data;
-    if (data + bytes > size) s.problem = SectorProblem::kTruncated;
+    if (data + bytes > size) s.verdict = SectorVerdict::kTruncated;
     data += bytes;
     out.push_back(s);
   }
@@ -121,17 +120,22 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   const int64_t p = record + (pointer & kDmkPointerMask);
   const bool mfm = (pointer & kDmkPointerMfm) != 0;
   const int step = (!mfm && !undoubled && p + 1 < end && d[p] == kDmkIdMark && d[p + 1] == kDmkIdMark) ? 2 : 1;
-  if (p + 4 * step >= end) return;  // not even the ID bytes are in the record
   StoredSector s;
   s.track = static_cast<int16_t>(track);
   s.side = static_cast<uint8_t>(side);
   s.step = static_cast<uint8_t>(step);
+  if (p + 4 * step >= end) {  // not even the ID bytes are in the record: counted, never found by its ID
+    s.id = s.id_track = 0xFF;
+    s.verdict = SectorVerdict::kTruncated;
+    out.push_back(s);
+    return;
+  }
   s.id_track = d[p + step];
   s.id_side = d[p + 2 * step];
   s.id = d[p + 3 * step];
   s.size_code = d[p + 4 * step];
   if (p + int64_t{kDmkIdBytes - 1} * step >= end) {
-    s.problem = SectorProblem::kTruncated;
+    s.verdict = SectorVerdict::kTruncated;
     out.push_back(s);
     return;
   }
@@ -145,18 +149,18 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
     while (k <= k_end && !IsAnyDataMark(d[p + k * step])) ++k;
   }
   if (k > k_end) {
-    s.problem = SectorProblem::kNoDataMark;
+    s.verdict = SectorVerdict::kNoDataMark;
     out.push_back(s);
     return;
   }
   s.mark = d[p + k * step];
   s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
   s.data = p + (k + 1) * step;
-  if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.problem = SectorProblem::kTruncated;
+  if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
   out.push_back(s);
 }
 
-void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, std::vector<StoredSector>& out) {
+void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify, std::vector<StoredSector>& out) {
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()),
                                          kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
   if (g.track_length <= 0 || size <= kDmkHeaderSize) return;
@@ -178,6 +182,11 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, std::vector
       if (ptr == 0) break;
       AddDmkSector(image, record, end, ptr, undoubled, static_cast<int>(k / g.sides), static_cast<int>(k % g.sides),
                    out);
+      // The CRCs, where asked for: the check reads the same ID mark again.
+      if (verify) {
+        const std::span<const uint8_t> bytes = image.subspan(static_cast<size_t>(record), static_cast<size_t>(end - record));
+        out.back().verdict = CheckDmkSector(bytes, ptr, !undoubled).verdict;
+      }
     }
   }
 }
@@ -186,13 +195,13 @@ int64_t Key(const StoredSector& s) { return int64_t{s.track} * 2 + s.side; }
 
 }  // namespace
 
-SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry)
-    : image_(image), geometry_(geometry) {
+SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify)
+    : image_(image), geometry_(geometry), verified_(verify) {
   geometry_.sides = std::clamp(geometry.sides, 1, 2);
   switch (geometry.format) {
     case ImageFormat::kJv1: AddJv1(image, sectors_); break;
     case ImageFormat::kJv3: AddJv3(image, sectors_); break;
-    case ImageFormat::kDmk: AddDmk(image, geometry_, sectors_); break;
+    case ImageFormat::kDmk: AddDmk(image, geometry_, verify, sectors_); break;
   }
   Index();
 }

@@ -9,19 +9,11 @@
 #include <span>
 #include <vector>
 
+#include "image/dmk_check.h"
+
 namespace vornik {
 
 enum class ImageFormat : uint8_t { kJv1, kJv3, kDmk };
-
-// What is wrong with a stored sector, as far as the format can tell.
-enum class SectorProblem : uint8_t {
-  kNone,        // intact (DMK, JV3); JV1 keeps nothing to check
-  kIdCrc,       // DMK: the ID field fails its CRC
-  kDataCrc,     // DMK: the data field fails its CRC
-  kNoDataMark,  // DMK: no data mark follows the ID field
-  kTruncated,   // DMK: the ID or data field runs past the end of its track record
-  kFlagged,     // JV3: the header entry's CRC-error flag
-};
 
 struct StoredSector {
   int16_t track = 0;      // where the image keeps it: JV1 track, JV3 header track, DMK record / sides
@@ -33,7 +25,10 @@ struct StoredSector {
   uint8_t mark = 0;       // data mark F8..FB (JV3: the one its flags stand for); 0 when none was found
   uint8_t step = 1;       // 2: a DMK single-density sector stored with every byte twice
   bool dir_mark = false;  // the directory (deleted) data mark: JV3 flag 0x20, DMK FA or F8
-  SectorProblem problem = SectorProblem::kNone;
+  // Whether it reads back as written: JV1 keeps nothing to check; JV3 keeps
+  // a CRC-error flag; a DMK's CRCs are checked only when the source is made
+  // to verify (else kUnchecked, unless the data mark or the field is missing).
+  SectorVerdict verdict = SectorVerdict::kUnchecked;
   int64_t data = -1;      // offset in the image of the first data byte; -1 when there is none
 };
 
@@ -47,8 +42,10 @@ struct SourceGeometry {
 class SectorSource {
  public:
   SectorSource() = default;
-  // Walks every sector of `image` once. The bytes must outlive the source.
-  SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry);
+  // Walks every sector of `image` once, with `verify` checking each DMK
+  // sector's ID and data CRCs. The bytes must outlive the source.
+  SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify = false);
+  bool Verified() const { return verified_; }
 
   // Grouped by track, then side; each track side in the order the image
   // holds its sectors.
@@ -74,6 +71,7 @@ class SectorSource {
   std::vector<uint32_t> track_first_;  // index into sectors_ of each (track, side) run, + end
   int tracks_ = 0;
   int sides_ = 1;
+  bool verified_ = false;
 };
 
 }  // namespace vornik

@@ -9,6 +9,8 @@
 //   VORNIK_SCREENSHOT=path.png  after start-up (and the open above), save a
 //                               picture of the window made with QWidget::grab
 //                               and exit
+//   VORNIK_SMOKE_MAP=1          with the two above: show View > Disk Map and
+//                               save the picture of its dialog instead
 #include <cstdio>
 
 #include <QApplication>
@@ -48,10 +50,14 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     });
   }
+  const bool map = qEnvironmentVariableIsSet("VORNIK_SMOKE_MAP");
+  if (map && !open_path.isEmpty()) QTimer::singleShot(200, &window, [&window] { window.ShowDiskMapOfImage(); });
   if (!screenshot.isEmpty()) {
-    // Late enough for the window to be mapped and painted under the X server.
-    QTimer::singleShot(500, &window, [&window, screenshot] {
-      const bool saved = window.grab().save(screenshot, "PNG");
+    // Late enough for the window (and the map's dialog) to be mapped and
+    // painted under the X server.
+    QTimer::singleShot(map ? 1500 : 500, &window, [&window, screenshot, map] {
+      QWidget* shown = map && QApplication::activeModalWidget() ? QApplication::activeModalWidget() : &window;
+      const bool saved = shown->grab().save(screenshot, "PNG");
       if (!saved) std::fprintf(stderr, "vornik: cannot write %s\n", screenshot.toLocal8Bit().constData());
       QCoreApplication::exit(saved ? 0 : 1);
     });

@@ -30,9 +30,12 @@
 #include "directory/dos_name.h"
 #include "directory/open_image.h"
 #include "extract/copy_out_file.h"
+#include "extract/integrity.h"
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
 #include "image/read_disk_image.h"
+#include "map/map_of_disk.h"
+#include "ui/disk_map_view.h"
 #include "ui/icon.h"
 
 namespace vornik::ui {
@@ -203,6 +206,15 @@ void VornikMain::BuildMenu() {
   separator->setObjectName(QStringLiteral("mnuFileItem3"));
 
   QAction* exit = mnuFile->addAction(QStringLiteral("E&xit"));
+  // View: the disk map of the opened image.
+  QMenu* mnuView = bar->addMenu(QStringLiteral("&View"));
+  mnuView->setObjectName(QStringLiteral("mnuView"));
+  mnuView->setFont(QApplication::font());
+  mnuViewDiskMap_ = mnuView->addAction(QStringLiteral("&Disk Map..."));
+  mnuViewDiskMap_->setObjectName(QStringLiteral("mnuViewDiskMap"));
+  mnuViewDiskMap_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  mnuViewDiskMap_->setEnabled(false);
+  connect(mnuViewDiskMap_, &QAction::triggered, this, [this] { ShowDiskMapOfImage(); });
   exit->setObjectName(QStringLiteral("mnuFileItem4"));
   exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(exit, &QAction::triggered, this, [this] { mnuFileItem_Click(4); });
@@ -329,6 +341,7 @@ void VornikMain::OpenImagePath(const QString& path) {
     separator = backslash;
 #endif
   OpenOutcome out;
+  std::vector<EntryCheck> checks;
   if (separator == std::string::npos) {
     st_.Filename = name;
     OpenFile(st_.Filename);
@@ -336,13 +349,16 @@ void VornikMain::OpenImagePath(const QString& path) {
     // The image's folder becomes the current one: the Save dialog starts there.
     QDir::setCurrent(QFileInfo(path).absolutePath());
     out = LoadImage(name);
+    if (out.kind == OpenKind::kListed) checks = CheckEntries(st_, out.listing);
   }
   TxtFilename_->setText(QFile::decodeName(QByteArray::fromStdString(st_.Filename)));
   TxtFilename_->setCursorPosition(0);
   if (separator == std::string::npos) return;
   list1_.Clear();
   listing_ = {};
+  checks_ = checks;
   LblFacts_->clear();
+  mnuViewDiskMap_->setEnabled(false);
   RefreshLists();
   // Damaged images end quietly; refusals show their message.
   ShowNotices(out.notices);
@@ -358,7 +374,7 @@ OpenOutcome VornikMain::LoadImage(const std::string& name) {
   QFutureWatcher<OpenOutcome> watcher;
   QEventLoop loop;
   connect(&watcher, &QFutureWatcher<OpenOutcome>::finished, &loop, &QEventLoop::quit);
-  watcher.setFuture(QtConcurrent::run([this, name] { return OpenImage(st_, name); }));
+  watcher.setFuture(QtConcurrent::run([this, name] { return OpenImage(st_, name, {.verify = true}); }));
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   loading_ = false;
   QApplication::restoreOverrideCursor();
@@ -396,9 +412,11 @@ void VornikMain::Cmndcopytofolder_Click() {
   const ListedEntry* entry = EntryAt(index);
   if (!entry) return;
   Notices notices;
-  const CopyStatus copied = CopyListedEntry(st_, listing_, *entry, ChkExact_->isChecked(), notices);
+  SectorReads reads;
+  const CopyStatus copied = CopyListedEntry(st_, listing_, *entry, ChkExact_->isChecked(), notices, &reads);
   ShowNotices(notices);
   if (copied != CopyStatus::kCopied) return;  // outside the directory, or it has said why
+  const FileVerdict verdict = JudgeCopy(st_.source, true, reads);
 
   std::optional<QString> chosen = dialogs_->ChooseCopyTarget(this, QDir::currentPath(),
                                                              QString::fromStdString(SafeHostName(st_.Copyfilename)));
@@ -407,10 +425,15 @@ void VornikMain::Cmndcopytofolder_Click() {
   // DOS name; if that folder cannot be entered nothing is written at all.
   if (!QDir::setCurrent(QFileInfo(*chosen).absolutePath())) return;
   st_.Filename = st_.Copyfilename;
-  SaveAsFile(st_.Filename);
+  if (SaveAsFile(st_.Filename) && verdict.integrity == FileIntegrity::kDamaged) {
+    const std::string count = std::to_string(verdict.bad.size());
+    MsgBox("The copy was written, but " + count + " of its sectors failed their check: its bytes may not be what "
+           "the disk once held.",
+           MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+  }
 }
 
-void VornikMain::SaveAsFile(const std::string& FileName) {
+bool VornikMain::SaveAsFile(const std::string& FileName) {
   const std::string name = SafeHostName(FileName);
   const auto replace_agreed = [&] {
     return MsgBox(kMsgOverwrite, MsgIcon::Question, MsgButtons::YesNoDefaultNo, kProgramTitle) == MsgAnswer::Yes;
@@ -419,7 +442,7 @@ void VornikMain::SaveAsFile(const std::string& FileName) {
   // is asked about then, never overwritten unasked.
   WriteOptions options{.replace = false, .image = st_.channel1.Identity()};
   if (PathExists(name)) {
-    if (!replace_agreed()) return;
+    if (!replace_agreed()) return false;
     options.replace = true;
   }
   const int64_t size = AsIndex(st_.fpb);
@@ -430,11 +453,12 @@ void VornikMain::SaveAsFile(const std::string& FileName) {
   };
   bool written = write();
   if (!written && error.kind == WriteFailure::kExists) {
-    if (!replace_agreed()) return;
+    if (!replace_agreed()) return false;
     options.replace = true;
     written = write();
   }
   if (!written) MsgBox(kMsgWriteFailed, MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+  return written;
 }
 
 QLineEdit* VornikMain::Box(TextBox box) const {
@@ -488,6 +512,13 @@ void VornikMain::ShowListing(const Listing& listing) {
   if (listing.newdos) SetBoxForeColor(TextBox::Text3, kColourBlue);
   listing_ = listing;
   FillLists(listing_, list1_, list2_);
+  mnuViewDiskMap_->setEnabled(true);
+}
+
+void VornikMain::ShowDiskMapOfImage() {
+  if (!mnuViewDiskMap_->isEnabled()) return;
+  const std::string svg = RenderDiskMapSvg(MapOfDisk(st_, listing_, checks_, QFileInfo(TxtFilename_->text()).fileName().toStdString()));
+  ShowDiskMap(this, QByteArray::fromStdString(svg), QStringLiteral("Disk Map — ") + QFileInfo(TxtFilename_->text()).fileName());
 }
 
 const ListedEntry* VornikMain::EntryAt(int index) const {
@@ -508,8 +539,20 @@ void VornikMain::RefreshLists() {
       // What the DOS says of each file: in its tooltip; one it no longer
       // counts is greyed.
       if (const ListedEntry* entry = EntryAt(i)) {
-        item->setToolTip(FactsText(listing_, *entry, true));
+        QString tip = FactsText(listing_, *entry, true);
         if (!FactsOf(listing_, *entry).in_use) item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+        // A file whose sectors fail their check, or cannot all be read, stands out.
+        const size_t n = static_cast<size_t>(entry - listing_.entries.data());
+        const FileVerdict* verdict = n < checks_.size() ? &checks_[n].verdict : nullptr;
+        if (verdict && verdict->integrity == FileIntegrity::kDamaged) {
+          item->setForeground(ToQColor(kColourRed));
+          tip = QStringLiteral("DAMAGED: %1 of its sectors fail their check\n").arg(verdict->bad.size()) + tip;
+        } else if (verdict && verdict->integrity == FileIntegrity::kMissing) {
+          item->setForeground(ToQColor(kColourRed));
+          item->setBackground(QColor(255, 200, 200));
+          tip = QStringLiteral("MISSING: its sectors cannot all be read\n") + tip;
+        }
+        item->setToolTip(tip);
       }
     }
     widget->setCurrentRow(model.ListIndex());

@@ -13,11 +13,13 @@
 
 #include "directory/open_image.h"
 #include "directory/read_directory.h"
+#include "extract/integrity.h"
 #include "state/disk_state.h"
 #include "state/messages.h"
 #include "state/sorted_list.h"
 #include "ui/dialogs.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -61,11 +63,14 @@ class VornikMain : public QMainWindow {
   void List1_Click();
   void Cmndcopytofolder_Click();
   void OpenFile(const std::string& FileName);
-  void SaveAsFile(const std::string& FileName);
+  // True when the copy was written.
+  bool SaveAsFile(const std::string& FileName);
 
   // The Open command from the point where the dialog has given a path;
   // dropping a file on the window comes here too.
   void OpenImagePath(const QString& path);
+  // View > Disk Map: the picture of the opened image in a dialog.
+  void ShowDiskMapOfImage();
 
   SortedList& List1() { return list1_; }
   SortedList& List2() { return list2_; }
@@ -96,6 +101,7 @@ class VornikMain : public QMainWindow {
 
   DiskState st_;
   Listing listing_;  // the opened image's entries and what its DOS says
+  std::vector<EntryCheck> checks_;  // each entry's check, in listing order
   SortedList list1_;
   SortedList list2_;
   std::unique_ptr<Dialogs> dialogs_;
@@ -112,7 +118,8 @@ class VornikMain : public QMainWindow {
   QListWidget* List2_ = nullptr;
   QWidget* Frame1_ = nullptr;
   QLineEdit* Text1_ = nullptr;
-  QCheckBox* ChkExact_ = nullptr;  // copy the DOS's size, not whole sectors
+  QCheckBox* ChkExact_ = nullptr;
+  QAction* mnuViewDiskMap_ = nullptr;  // copy the DOS's size, not whole sectors
   QLabel* LblFacts_ = nullptr;     // the selected file's size and date
   QPushButton* Cmndcopytofolder_ = nullptr;
 };

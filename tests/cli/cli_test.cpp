@@ -48,7 +48,7 @@ std::string ByteHex(const std::string& bytes) {
 // bytes some listed files must copy to.
 struct Images {
   TempDir dir;
-  std::string plain, odd, newdos, cases, greedy, jv3 = Sample("double-sided.jv3"), dmk = Sample("double-density.dmk");
+  std::string plain, odd, newdos, cases, greedy, damaged, jv3 = Sample("double-sided.jv3"), dmk = Sample("double-density.dmk");
   Bytes hello, prog, dup1;
 };
 Images* images = nullptr;
@@ -96,6 +96,12 @@ void MakeImages(Images& im) {
                       {0x10, "alpha", "bas", 1, {Slot(6, 0, 1)}},
                       {0x10, "Alpha", "Bas", 1, {Slot(7, 0, 1)}},
                       {0x10, "\x1b[2J\nX", "\x9b" "1m", 1, {Slot(5, 0, 1)}}})));
+
+  // A DMK whose FILE/DAT has a data CRC error in its first sector.
+  DmkMap map;
+  Bytes spoiled = ToDmk(WithEntries(Uniform(40, 1, 18, true), {{0x10, "FILE", "DAT", 5, {Slot(5, 0, 1)}}}), {}, &map);
+  spoiled[size_t(map.data[5][0])] ^= 1;
+  Save(im.damaged, "damaged.dmk", spoiled);
 
   // 64 entries, each naming the same 320 sectors: 5 MB from a 100 KB image.
   std::vector<Entry> greedy;
@@ -228,6 +234,8 @@ TEST_F(CliTest, UsageVersionAndHelp) {
       {{"info", "--json", "x.dsk"}, 1, ""},
       {{"extract", "x.dsk"}, 1, ""},  // neither names nor --all
       {{"extract", "x.dsk", "--all", "-o"}, 1, ""},
+      {{"check"}, 1, ""},
+      {{"map", "x.dsk"}, 1, ""},  // no -o
       {{"extract", "--all"}, 1, ""},
   };
   for (const auto& c : cases) {
@@ -237,6 +245,37 @@ TEST_F(CliTest, UsageVersionAndHelp) {
     EXPECT_EQ(r.out.substr(0, std::string(c.out_start).size()), c.out_start);
     if (c.status == 1) EXPECT_TRUE(r.out.empty() && r.err.find("Usage:") != std::string::npos) << r.err;
   }
+}
+
+// ---- check and map --------------------------------------------------------------
+
+TEST_F(CliTest, CheckSaysWhichSectorsAndFilesAreDamaged) {
+  const RunResult intact = Cli({"check", "--json", images->dmk, images->plain});
+  EXPECT_EQ(intact.status, 0) << intact.err;
+  const std::vector<Json> lines = JsonLines(intact.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["sectors"], (Json{{"total", 720}, {"intact", 720}, {"damaged", 0}, {"id_crc_errors", 0},
+                                        {"data_crc_errors", 0}, {"no_data_mark", 0}, {"flagged", 0}, {"unchecked", 0}}));
+  EXPECT_EQ(lines[0]["files"][0], (Json{{"shown", "HELLO/BAS"}, {"pc_name", "HELLO.BAS"}, {"integrity", "intact"},
+                                        {"bad_sectors", Json::array()}}));
+  EXPECT_EQ(lines[1]["sectors"]["unchecked"], 400);  // JV1 keeps nothing to check
+  EXPECT_EQ(lines[1]["files"][0]["integrity"], "unchecked");
+
+  const RunResult damaged = Cli({"check", images->damaged});
+  EXPECT_EQ(damaged.status, 5);
+  EXPECT_NE(damaged.out.find("1 damaged (0 ID CRC, 1 data CRC"), std::string::npos) << damaged.out;
+  EXPECT_NE(damaged.out.find("\n  FILE/DAT: damaged: track 5 side 0 sector 0 (data CRC error)\n"), std::string::npos);
+  EXPECT_EQ(Cli({"check", images->damaged, images->plain + ".missing"}).status, 2);
+
+  // The copy is written all the same, and said to be damaged.
+  TempDir out;
+  const RunResult extract = Cli({"extract", images->damaged, "--all", "-o", out.path().string()});
+  EXPECT_EQ(extract.status, 0);
+  EXPECT_NE(extract.err.find("FILE/DAT: written, but 1 of its sectors failed their check"), std::string::npos);
+  // The disk map, as an SVG file.
+  EXPECT_EQ(Cli({"map", images->damaged, "-o", out / "map.svg"}).status, 0);
+  const Bytes svg = ReadBytes(out.path() / "map.svg");
+  EXPECT_NE(std::string(svg.begin(), svg.end()).find("</svg>"), std::string::npos);
 }
 
 // ---- extract ------------------------------------------------------------------
@@ -333,27 +372,15 @@ TEST_F(CliTest, ExtractNeverOverwritesWithoutForceAndReportsWriteFailures) {
 
 // ---- the real disk images beside the checkout ----------------------------------
 
-// A load module is a run of records: type, length, body. Type 1 loads
-// (length 0, 1, 2 mean 256, 257, 258), type 2 is the transfer address and
-// ends it; header and comment types are skipped; any other type is not a
-// load module.
-bool IsLoadModule(const Bytes& bytes, std::string* why) {
-  size_t at = 0;
-  while (at + 2 <= bytes.size()) {
-    const uint8_t type = bytes[at];
-    size_t length = bytes[at + 1];
-    if (type == 2) return true;
-    if (type == 1) {
-      if (length < 3) length += 256;
-    } else if (type != 4 && type != 5 && type != 6 && type != 7 && type != 8 && type != 0x0A && type != 0x0C &&
-               type != 0x0E && type != 0x10 && type != 0x1F) {
-      *why = "record type " + std::to_string(type) + " at offset " + std::to_string(at);
-      return false;
-    }
-    at += 2 + length;
+// A load module: type 1 load records (lengths 0 to 2 mean 256 to 258),
+// header and comment records skipped, up to the type 2 transfer record.
+bool IsLoadModule(const Bytes& b, size_t* bad_at) {
+  static const std::string kSkipped = {4, 5, 6, 7, 8, 0x0A, 0x0C, 0x0E, 0x10, 0x1F};
+  for (size_t at = 0; at + 2 <= b.size(); at += 2 + b[at + 1] + (b[at] == 1 && b[at + 1] < 3 ? 256 : 0)) {
+    if (b[at] == 2) return true;
+    if (b[at] != 1 && kSkipped.find(char(b[at])) == std::string::npos) return *bad_at = at, false;
   }
-  *why = "no transfer record within " + std::to_string(bytes.size()) + " bytes";
-  return false;
+  return *bad_at = b.size(), false;
 }
 
 // Sectors allocated and never written hold only format fill: E5, or the
@@ -406,8 +433,8 @@ TEST(RealImages, ListingsEqualTheExpectedOnesAndCommandFilesAreLoadModules) {
     for (const std::string& name : FolderNames(out.path())) {
       if (name.size() < 4 || name.substr(name.size() - 4) != ".CMD") continue;
       const Bytes bytes = ReadBytes(out.path() / name);
-      std::string why;
-      if (!bytes.empty() && !IsFormatFill(bytes)) EXPECT_TRUE(IsLoadModule(bytes, &why)) << name << ": " << why;
+      size_t bad_at = 0;
+      if (!bytes.empty() && !IsFormatFill(bytes)) EXPECT_TRUE(IsLoadModule(bytes, &bad_at)) << name << " at " << bad_at;
     }
   }
 }

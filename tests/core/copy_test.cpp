@@ -178,16 +178,6 @@ TEST_P(CopyOut, CopiesExactlyTheFilesSectors) {
 INSTANTIATE_TEST_SUITE_P(Files, CopyOut, ::testing::ValuesIn(kCopies),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST(CopyOutGranules, LaterCopyStartsFromTheGranuleSizeLeftBefore) {
-  Disk d = WithEntries(GranuleLayout(), {{0x10, "A", "X", 0, {Slot(5, 0, 1)}}, {0x10, "B", "X", 0, {Slot(20, 0, 1)}}});
-  auto o = OpenBytes(ToJv3(d));
-  ASSERT_EQ(o->st.spg, 5);
-  ASSERT_TRUE(o->Copy("A", "X"));
-  EXPECT_EQ(o->st.spg, 6);
-  ASSERT_TRUE(o->Copy("B", "X"));
-  EXPECT_EQ(o->Copied(), SectorsOf(d, Range(d.TrackStart(20), d.TrackStart(20) + 5)));
-}
-
 TEST(CopyOutNames, DosNameWithBlanksDropped) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"README  ", "   "}, "README."}, {{"MY FILE ", "BAS"}, "MYFILE.BAS"}, {{"PROG", "CMD"}, "PROG.CMD"},
@@ -199,16 +189,6 @@ TEST(CopyOutNames, DosNameWithBlanksDropped) {
     ASSERT_TRUE(o->Copy(c.first[0], c.first[1])) << c.second;
     EXPECT_EQ(o->st.Copyfilename, c.second);
   }
-}
-
-TEST(CopyOutTwice, SecondCopyHoldsOnlyItsOwnBytes) {
-  Disk d = Jv1With({{0x10, "LONG", "X", 0, {Slot(5, 0, 4)}}, {0x10, "SHORT", "X", 0, {Slot(9, 0, 1)}}});
-  auto o = OpenBytes(ToJv1(d));
-  ASSERT_TRUE(o->Copy("LONG", "X"));
-  EXPECT_EQ(o->st.fpb, 20 * 256);
-  ASSERT_TRUE(o->Copy("SHORT", "X"));
-  EXPECT_EQ(o->Copied(), SectorsOf(d, Range(90, 94)));
-  EXPECT_EQ(o->st.Copyfilename, "SHORT.X");
 }
 
 // ---- entries and sectors that cannot be read -----------------------------

@@ -262,11 +262,9 @@ struct NewdosCase {
 void PrintTo(const NewdosCase& c, std::ostream* os) { *os << c.label; }
 
 const NewdosCase kNewdos[] = {
-    {"jv1_track0", Fmt::kJv1, Uniform(40, 1, 10, false), 0, 1, 10, 5},
     {"jv1_track1_is_not_looked_at", Fmt::kJv1, Uniform(40, 1, 10, false), 1, 0, -1, 5},
     {"jv3_only_track1", Fmt::kJv3, Uniform(40, 1, 10, false), 1, 1, 10, 5},
     {"jv3_track2_is_not_looked_at", Fmt::kJv3, Uniform(40, 1, 10, false), 2, 0, -1, 5},
-    {"jv3_from_1_track0", Fmt::kJv3, Uniform(40, 2, 18, true, 1), 0, 1, 10, 5},
     {"dmk_dd_none", Fmt::kDmk, Uniform(40, 1, 18, true), -1, 0, -1, 6},
     {"dmk_from_1_only_track1", Fmt::kDmk, Uniform(40, 1, 18, true, 1), 1, 1, 10, 5},
     {"dmk_doubled_track0", Fmt::kDmk, DoubledSd(), 0, 1, 10, 5},

@@ -86,7 +86,7 @@ TEST(SectorSource, EveryFormatGivesBackEverySector) {
       EXPECT_EQ(source.Read(*s, got), 256u);
       EXPECT_EQ(got, want.data) << l;
       EXPECT_EQ(s->dir_mark, l == 7 && c.format != ImageFormat::kJv1) << l;
-      EXPECT_EQ(s->problem, SectorProblem::kNone);
+      EXPECT_NE(s->verdict, SectorVerdict::kTruncated);
     }
   }
 }
@@ -100,7 +100,7 @@ TEST(SectorSource, DamageThatTheFormatShows) {
   jv3[3] = jv3[4] = 0xFF;                  // entry 1 freed: its data stays in place
   jv3[5] = 0xFF;
   const SectorSource j(jv3, {ImageFormat::kJv3, 1, 0});
-  EXPECT_EQ(j.Find(0, 0, 0)->problem, SectorProblem::kFlagged);
+  EXPECT_EQ(j.Find(0, 0, 0)->verdict, SectorVerdict::kFlagged);
   EXPECT_EQ(j.Find(0, 0, 1), nullptr);
   EXPECT_EQ(j.Find(0, 0, 2)->data, 8704 + 2 * 256);
 
@@ -109,11 +109,11 @@ TEST(SectorSource, DamageThatTheFormatShows) {
   const int len = dmk[2] | dmk[3] << 8;
   dmk.resize(16 + len + 200);              // track 1 ends inside its first data field
   const SectorSource d(dmk, {ImageFormat::kDmk, 1, len});
-  EXPECT_EQ(d.Find(1, 0, 0)->problem, SectorProblem::kTruncated);
+  EXPECT_EQ(d.Find(1, 0, 0)->verdict, SectorVerdict::kTruncated);
   std::array<uint8_t, 256> buf{};
   EXPECT_LT(d.Read(*d.Find(1, 0, 0), buf), 256u);
   const SectorSource whole(ToDmk(disk), {ImageFormat::kDmk, 1, len});
-  EXPECT_EQ(whole.Find(1, 0, 3)->problem, SectorProblem::kNoDataMark);
+  EXPECT_EQ(whole.Find(1, 0, 3)->verdict, SectorVerdict::kNoDataMark);
 }
 
 // A TRSDOS 1.3 disk: 48-byte entries, 3-sector granules, counts as stored,

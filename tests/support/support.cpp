@@ -11,7 +11,7 @@
 namespace vornik::testing {
 
 OpenOutcome Opened::Open(Bytes bytes) {
-  out = OpenImageBytes(st, std::move(bytes));
+  out = OpenImageBytes(st, std::move(bytes), options);
   notices = out.notices;
   list1.Clear();
   if (out.kind == OpenKind::kListed) FillLists(out.listing, list1, list2);

@@ -28,6 +28,7 @@ struct Opened {
   OpenOutcome out;
   SortedList list1, list2;  // filled as the window fills its lists
   Notices notices;          // the message boxes of the last open or copy
+  OpenOptions options;      // how Open opens
 
   // Opens another image into the same state.
   OpenOutcome Open(Bytes bytes);

@@ -367,6 +367,27 @@ class WindowTest : public QObject {
     QCOMPARE(QDir::currentPath(), cancelSave || entry.isEmpty() ? folder : QDir(target.path()).canonicalPath());
   }
 
+  void damagedFileStandsOutAndItsCopySaysSo() {
+    tb::Disk disk = DirectoryDisk({.normal = {.sectors = 18, .double_density = true}});
+    tb::DmkMap map;
+    Bytes b = tb::ToDmk(disk, {}, &map);
+    b[size_t(map.data[5][6])] ^= 1;  // PROG/CMD's first sector (granule 1 of track 5) fails its data CRC
+    auto w = MakeWindow();
+    Open(*w, WriteImage("damaged.dmk", b));
+    auto* list = Child<QListWidget>(*w, "List1");
+    QListWidgetItem* prog = list->findItems(QStringLiteral("PROG     CMD"), Qt::MatchExactly).value(0);
+    QVERIFY(prog);
+    QCOMPARE(prog->foreground().color(), QColor(255, 0, 0));
+    QVERIFY(prog->toolTip().startsWith(QStringLiteral("DAMAGED: 1 of its sectors")));
+    QTemporaryDir target;
+    dialogs->save_answers << target.filePath("x");
+    list->setCurrentItem(prog);
+    w->Cmndcopytofolder_Click();
+    QVERIFY(QFile::exists(target.filePath("PROG.CMD")));
+    QCOMPARE(dialogs->messages.size(), size_t{1});
+    QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("The copy was written, but 1 of its sectors")));
+  }
+
   void loadingKeepsTheWindowAliveWithABusyCursor() {
     auto w = MakeWindow();
     const QString path = WriteImage("large.dsk", Bytes(60 << 20, 0));
@@ -423,49 +444,32 @@ class DialogsTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void messageBoxes_data() {
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<int>("buttons");
-    QTest::addColumn<int>("qtIcon");
-    QTest::addColumn<bool>("pressYes");
-    QTest::addColumn<int>("answer");
-    QTest::newRow("plain OK") << int(MsgIcon::None) << int(MsgButtons::Ok) << int(QMessageBox::NoIcon) << false
-                              << int(MsgAnswer::Ok);
-    QTest::newRow("exclamation") << int(MsgIcon::Exclamation) << int(MsgButtons::Ok) << int(QMessageBox::Warning)
-                                 << false << int(MsgAnswer::Ok);
-    QTest::newRow("question, Yes") << int(MsgIcon::Question) << int(MsgButtons::YesNoDefaultNo)
-                                   << int(QMessageBox::Question) << true << int(MsgAnswer::Yes);
-    QTest::newRow("question, Enter takes No") << int(MsgIcon::Question) << int(MsgButtons::YesNoDefaultNo)
-                                              << int(QMessageBox::Question) << false << int(MsgAnswer::No);
-  }
+  // Each kind of message box with its icon and buttons; Enter takes No.
   void messageBoxes() {
-    QFETCH(int, icon);
-    QFETCH(int, buttons);
-    QFETCH(int, qtIcon);
-    QFETCH(bool, pressYes);
-    QFETCH(int, answer);
-    vornik::ui::QtDialogs dialogs;
-    bool seen = false;
-    WhenShown<QMessageBox>([&](QMessageBox* box) {
-      seen = true;
-      QCOMPARE(box->windowTitle(), QStringLiteral("Title"));
-      QCOMPARE(box->text(), QStringLiteral("first\n  second"));
-      QCOMPARE(int(box->icon()), qtIcon);
-      if (MsgButtons(buttons) == MsgButtons::Ok) {
-        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-      } else {
-        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-      }
-      if (pressYes)
-        box->button(QMessageBox::Yes)->click();
-      else
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    const MsgAnswer got =
-        dialogs.Message(nullptr, QStringLiteral("first\n  second"), MsgIcon(icon), MsgButtons(buttons), "Title");
-    QVERIFY(seen);
-    QCOMPARE(int(got), answer);
+    const struct {
+      MsgIcon icon;
+      MsgButtons buttons;
+      QMessageBox::Icon qt_icon;
+      bool press_yes;
+      MsgAnswer answer;
+    } cases[] = {{MsgIcon::None, MsgButtons::Ok, QMessageBox::NoIcon, false, MsgAnswer::Ok},
+                 {MsgIcon::Exclamation, MsgButtons::Ok, QMessageBox::Warning, false, MsgAnswer::Ok},
+                 {MsgIcon::Question, MsgButtons::YesNoDefaultNo, QMessageBox::Question, true, MsgAnswer::Yes},
+                 {MsgIcon::Question, MsgButtons::YesNoDefaultNo, QMessageBox::Question, false, MsgAnswer::No}};
+    for (const auto& c : cases) {
+      bool seen = false;
+      WhenShown<QMessageBox>([&](QMessageBox* box) {
+        seen = box->windowTitle() == QStringLiteral("Title") && box->text() == QStringLiteral("first\n  second") &&
+               box->icon() == c.qt_icon &&
+               box->standardButtons() == (c.buttons == MsgButtons::Ok ? QMessageBox::StandardButtons(QMessageBox::Ok)
+                                                                      : QMessageBox::Yes | QMessageBox::No) &&
+               (c.buttons == MsgButtons::Ok || box->defaultButton() == box->button(QMessageBox::No));
+        c.press_yes ? box->button(QMessageBox::Yes)->click() : QTest::keyClick(box, Qt::Key_Return);
+      });
+      QCOMPARE(vornik::ui::QtDialogs().Message(nullptr, QStringLiteral("first\n  second"), c.icon, c.buttons, "Title"),
+               c.answer);
+      QVERIFY(seen);
+    }
   }
 
   void openDialogListsEveryFileUnderAllFiles() {
