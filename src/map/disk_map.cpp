@@ -140,14 +140,17 @@ void AppendSide(std::string& out, std::string& marks, const MapSide& side, int s
     AppendLabel(out, x0 + kTrackLabelWidth + c * kPitch + kCell / 2, kPositionLabelY, 7, "middle",
                 c % kEveryFifth == 0 ? kTextColour : kFaintText, Num(c));
   AppendLabel(out, x0 + kTrackLabelWidth - 6, kPositionLabelY, 7, "end", kFaintText, "track");
-  static const MapCell kAbsent;
   for (int r = 0; r < g.rows; ++r) {
     const int y = kGridTop + r * kPitch;
     AppendLabel(out, x0 + kTrackLabelWidth - 6, y + kCell - 3, 8, "end", r % kEveryFifth == 0 ? kTextColour : kFaintText,
                 Num(r));
     for (int c = 0; c < g.columns; ++c) {
       const MapCell* found = CellAt(side, r, c);
-      const MapCell& cell = found ? *found : kAbsent;
+      if (found == nullptr) {  // past the end of this track: left blank, counted
+        ++g.count[static_cast<size_t>(&StyleOf(CellKind::kNotInImage) - kStyles.data())];
+        continue;
+      }
+      const MapCell& cell = *found;
       const KindStyle& style = StyleOf(cell.kind);
       const int x = x0 + kTrackLabelWidth + c * kPitch;
       ++g.count[static_cast<size_t>(&style - kStyles.data())];

@@ -36,9 +36,10 @@ struct DiskMap {
   std::vector<MapSide> sides;  // side 0 first
 };
 
-// One <rect> with a <title> per grid position of each side: rows = the most
-// tracks of any side, columns = the most positions of any track; positions a
-// track does not have are drawn as not in the image. Bytes of titles and the
+// One <rect> with a <title> per cell of each side, on a grid of rows = the
+// most tracks of any side and columns = the most positions of any track;
+// positions past the end of a track stay blank, so one crowded track cannot
+// blow the picture up to tracks x positions cells. Bytes of titles and the
 // caption below 0x20 and from 0x7F to 0x9F are shown as \xNN.
 std::string RenderDiskMapSvg(const DiskMap& map);
 

@@ -31,9 +31,10 @@ DiskMap HostileMap() {
   return m;
 }
 
-TEST(DiskMap, OneTitledCellPerGridPositionOfEachSide) {
+TEST(DiskMap, OneTitledCellPerCellOfEachSide) {
   const std::string svg = RenderDiskMapSvg(HostileMap());
-  EXPECT_EQ(Count(svg, "</title></rect>"), 2u * 3 * 4);  // 2 sides x 3 tracks x 4 positions
+  EXPECT_EQ(Count(svg, "</title></rect>"), 2u + 4 + 1);  // positions past a track's end stay blank
+  EXPECT_NE(svg.find("Not in the image  (19)"), std::string::npos);  // 17 blank, 2 drawn
   EXPECT_EQ(Count(svg, "<line"), 2u * 2 * 2 + 2);          // a halo and a cross per damaged cell, one in the legend
   EXPECT_EQ(Count(svg, "Side "), 2u);
 }
