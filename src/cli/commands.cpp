@@ -119,8 +119,7 @@ void AppendListText(std::string& out, const ImageReport& report) {
 
 // Opens one image and copies every listed file in list order, as the
 // window would copy them one after another.
-int ListImage(const std::string& path, ImageReport& report) {
-  DiskState st;
+int ListImage(DiskState& st, const std::string& path, ImageReport& report) {
   CliWindow win(path);
   if (!OpenForReport(st, win, path, report)) return kExitImage;
   NoteCut(win, report);
@@ -202,13 +201,15 @@ std::string BadSectorsText(const FileVerdict& v) {
   return text;
 }
 
-// Runs `work` for one image; running out of memory there is reported like
-// an image that cannot be read, and the next image goes on.
+// Runs `work` for one image on `st`; running out of memory there is
+// reported like an image that cannot be read, `st` lets its memory go, and
+// the next image goes on.
 template <typename Work>
-int ForImage(const std::string& path, ImageReport& report, Work work) {
+int ForImage(const std::string& path, ImageReport& report, DiskState& st, Work work) {
   try {
     return work();
   } catch (const std::bad_alloc&) {
+    st = DiskState{};
     report = ImageReport{};
     report.path = path;
     report.kind = "unreadable";
@@ -221,12 +222,13 @@ int ForImage(const std::string& path, ImageReport& report, Work work) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& images) {
+  DiskState st;  // one for the whole run: its memory serves every image
   int status = kExitOk;
   for (size_t n = 0; n < images.size(); ++n) {
     ImageReport report;
     int files = 0;
-    status = std::max(status, ForImage(images[n], report, [&] {
-                        DiskState st;
+    status = std::max(status, ForImage(images[n], report, st, [&] {
+                        ResetKeepingBuffers(st);
                         CliWindow win(images[n]);
                         const bool opened = OpenForReport(st, win, images[n], report);
                         files = win.List1().ListCount();
@@ -240,11 +242,15 @@ int RunInfo(const std::vector<std::string>& images) {
 }
 
 int RunList(const std::vector<std::string>& images, bool json) {
+  DiskState st;  // one for the whole run: its memory serves every image
   int status = kExitOk;
   std::string out;
   for (const std::string& path : images) {
     ImageReport report;
-    status = std::max(status, ForImage(path, report, [&] { return ListImage(path, report); }));
+    status = std::max(status, ForImage(path, report, st, [&] {
+                        ResetKeepingBuffers(st);
+                        return ListImage(st, path, report);
+                      }));
     if (json) {
       out = ReportJsonLine(report);
     } else {
@@ -258,8 +264,8 @@ int RunList(const std::vector<std::string>& images, bool json) {
 
 int RunExtract(const ExtractRequest& request) {
   ImageReport report;
-  return ForImage(request.image, report, [&] {
-    DiskState st;
+  DiskState st;
+  return ForImage(request.image, report, st, [&] {
     CliWindow win(request.image);
     if (!OpenForReport(st, win, request.image, report, /*verify=*/true)) return static_cast<int>(kExitImage);
     NoteCut(win, report);
@@ -341,11 +347,12 @@ void AppendCheckText(std::string& out, const ImageReport& report) {
 }  // namespace
 
 int RunCheck(const std::vector<std::string>& images, bool json) {
+  DiskState st;  // one for the whole run: its memory serves every image
   bool unreadable = false, damaged = false;
   for (const std::string& path : images) {
     ImageReport report;
-    const int opened = ForImage(path, report, [&] {
-      DiskState st;
+    const int opened = ForImage(path, report, st, [&] {
+      ResetKeepingBuffers(st);
       CliWindow win(path);
       const bool listed = OpenForReport(st, win, path, report, /*verify=*/true);
       if (!listed && !report.identified) return static_cast<int>(kExitImage);
@@ -375,8 +382,8 @@ int RunCheck(const std::vector<std::string>& images, bool json) {
 
 int RunMap(const std::string& image, const std::string& svg) {
   ImageReport report;
-  return ForImage(image, report, [&] {
-    DiskState st;
+  DiskState st;
+  return ForImage(image, report, st, [&] {
     CliWindow win(image);
     if (!OpenForReport(st, win, image, report, /*verify=*/true) && !report.identified) return static_cast<int>(kExitImage);
     const std::vector<EntryCheck> checks = CheckEntries(st, report.listing);

@@ -1,6 +1,9 @@
 #include "cli/report_json.h"
 
+#include <charconv>
+#include <cstring>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "cli/cli_window.h"
 #include "extract/safe_name.h"
@@ -9,102 +12,19 @@ namespace vornik::cli {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json DiskText(const std::string& bytes) { return Latin1ToUtf8(bytes); }
-
-Json OrNull(const std::optional<int64_t>& v) { return v ? Json(*v) : Json(nullptr); }
-Json TextOrNull(const std::string& text, bool known) { return known ? DiskText(text) : Json(nullptr); }
-
-// What the DOS says of a listed file.
-void AddFacts(const Listing& listing, const ListedEntry& listed, Json& file) {
-  const DosEntry& e = FactsOf(listing, listed);
-  const bool known = !listing.dos.dos.empty() && listed.dos >= 0;
-  file["in_use"] = e.in_use;
-  file["size"] = known ? OrNull(e.size) : Json(nullptr);
-  file["date"] = TextOrNull(e.date, known && !e.date.empty());
-  file["system"] = e.system;
-  file["invisible"] = e.invisible;
-  file["protection"] = e.protection;
-  file["lrl"] = e.lrl;
-  file["eof"] = e.eof;
-  file["ern"] = e.ern;
-  if (known && !e.error.empty() && !file.contains("error")) file["error"] = e.error;
-}
-
-Json FileJson(const ImageReport& report, const FileRow& row) {
-  Json file = {{"item", DiskText(row.item)},
-               {"shown", DiskText(row.shown)},
-               {"pc_name", row.pc_name},
-               {"sector", row.sector},
-               {"entry", row.entry}};
-  if (row.copied) {
-    file["bytes"] = row.bytes;
-  } else {
-    file["bytes"] = nullptr;
-    file["error"] = DiskText(row.error);
-  }
-  if (row.listed) AddFacts(report.listing, *row.listed, file);
-  return file;
-}
-
-// "image" names the image as given, any byte that is not UTF-8 as U+FFFD;
-// "image_hex" follows it with the path's bytes when that is so.
-Json ImageJson(const std::string& path) {
-  Json image = {{"image", path}};
-  if (!IsUtf8(path)) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (const unsigned char c : path) hex += {kHex[c >> 4], kHex[c & 0xF]};
-    image["image_hex"] = hex;
-  }
-  return image;
-}
-
-Json ReportJson(const ImageReport& report) {
-  Json json = ImageJson(report.path);
-  if (!report.listed) {
-    json["error"] = DiskText(report.error);
-    json["kind"] = report.kind;
-    return json;
-  }
-  Json files = Json::array();
-  for (const FileRow& row : report.files) files.push_back(FileJson(report, row));
-  const DosDisk& dos = report.listing.dos;
-  const bool known = !dos.dos.empty();
-  json.update(Json{
-          {"format", DiskText(report.format)},
-          {"summary", DiskText(report.summary)},
-          {"newdos", report.newdos},
-          {"tracks", report.tracks},
-          {"sides", report.sides},
-          {"sectors_per_track", report.sectors_per_track},
-          {"density", report.density},
-          {"sectors_per_granule", report.sectors_per_granule},
-          {"directory", {{"first", report.dir_first}, {"last", report.dir_last}}},
-          {"dos", known ? Json(dos.dos) : Json(nullptr)},
-          {"disk_name", TextOrNull(dos.disk_name, known)},
-          {"disk_date", TextOrNull(dos.disk_date, known)},
-          {"free_bytes", known ? OrNull(dos.free_bytes) : Json(nullptr)},
-          {"total_bytes", known ? OrNull(dos.total_bytes) : Json(nullptr)}});
-  if (!known) json["dos_note"] = dos.note;
-  json["files"] = std::move(files);
-  return json;
-}
+using Json = nlohmann::json;
 
 // The listing has always written backspace and form feed as \u0008 and
 // \u000c like every other control character; the library writes \b and \f.
-// A backslash in the output always starts an escape, so the pairs are
-// found without reading the JSON.
-std::string SpellControlEscapes(const std::string& json) {
-  std::string out;
-  out.reserve(json.size());
-  for (size_t i = 0; i < json.size(); ++i) {
-    if (json[i] != '\\' || i + 1 == json.size()) {
-      out += json[i];
+// A backslash in the library's output always starts an escape, so the
+// pairs are found without reading the JSON.
+void AppendSpelt(std::string& out, const std::string& escaped) {
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] != '\\' || i + 1 == escaped.size()) {
+      out += escaped[i];
       continue;
     }
-    const char code = json[++i];
+    const char code = escaped[++i];
     if (code == 'b') {
       out += "\\u0008";
     } else if (code == 'f') {
@@ -114,49 +34,205 @@ std::string SpellControlEscapes(const std::string& json) {
       out += code;
     }
   }
-  return out;
 }
 
-Json CheckJson(const ImageReport& report) {
-  Json json = ImageJson(report.path);
-  if (!report.listed && !report.identified) {
-    json["error"] = DiskText(report.error);
-    json["kind"] = report.kind;
-    return json;
+// One compact JSON object written as it is made: no tree is built. The
+// library writes every string that needs escaping (everything outside
+// printable ASCII as \uXXXX, bytes that are not UTF-8 as U+FFFD); a plain
+// printable ASCII string is the same between quotes.
+class JsonLine {
+ public:
+  explicit JsonLine(size_t expected) { out_.reserve(expected); }
+  JsonLine& Open(char bracket) {
+    Separate();
+    out_ += bracket;
+    first_ = true;
+    return *this;
   }
-  const SectorCounts& c = report.sectors;
-  json["format"] = DiskText(report.format);
-  json["sectors"] = {{"total", c.total},
-                     {"intact", c.intact},
-                     {"damaged", c.damaged},
-                     {"id_crc_errors", c.id_crc_errors},
-                     {"data_crc_errors", c.data_crc_errors},
-                     {"no_data_mark", c.no_data_mark},
-                     {"flagged", c.flagged},
-                     {"unchecked", c.unchecked}};
-  Json files = Json::array();
-  for (const FileRow& row : report.files) {
-    Json bad = Json::array();
-    const FileVerdict& v = row.check->verdict;
-    for (const BadSector& b : v.bad)
-      bad.push_back({{"track", b.at.track}, {"side", b.at.side}, {"sector", b.at.id}, {"problem", VerdictName(b.verdict)}});
-    files.push_back({{"shown", DiskText(row.shown)},
-                     {"pc_name", row.pc_name},
-                     {"integrity", IntegrityName(v.integrity)},
-                     {"bad_sectors", std::move(bad)}});
+  JsonLine& Close(char bracket) {
+    out_ += bracket;
+    first_ = false;
+    return *this;
   }
-  json["files"] = std::move(files);
-  return json;
+  // A plain ASCII name, written with its quotes and colon in one go.
+  template <size_t N>
+  JsonLine& Key(const char (&name)[N]) {
+    char quoted[N + 3];
+    quoted[0] = '"';
+    std::memcpy(quoted + 1, name, N - 1);
+    quoted[N] = '"';
+    quoted[N + 1] = ':';
+    if (!first_) out_ += ',';
+    out_.append(quoted, N + 2);
+    first_ = true;
+    return *this;
+  }
+  JsonLine& Str(const std::string& utf8) {
+    Separate();
+    bool plain = true;
+    for (const unsigned char c : utf8) plain = plain && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+    if (plain) {
+      out_ += '"';
+      out_ += utf8;
+      out_ += '"';
+    } else {
+      AppendSpelt(out_, Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace));
+    }
+    return *this;
+  }
+  JsonLine& Text(const std::string& latin1) { return Str(Latin1ToUtf8(latin1)); }
+  JsonLine& Int(int64_t v) {
+    Separate();
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    out_.append(digits, end);
+    return *this;
+  }
+  JsonLine& Bool(bool v) {
+    Separate();
+    out_ += v ? "true" : "false";
+    return *this;
+  }
+  JsonLine& Null() {
+    Separate();
+    out_ += "null";
+    return *this;
+  }
+  JsonLine& IntOrNull(const std::optional<int64_t>& v) { return v ? Int(*v) : Null(); }
+  JsonLine& TextOrNull(const std::string& latin1, bool known) { return known ? Text(latin1) : Null(); }
+
+  std::string Line() && {
+    out_ += '\n';
+    return std::move(out_);
+  }
+
+ private:
+  // A comma before every member but the first of its object or array.
+  void Separate() {
+    if (!first_) out_ += ',';
+    first_ = false;
+  }
+
+  std::string out_;
+  bool first_ = true;
+};
+
+// "image" names the image as given, any byte that is not UTF-8 as U+FFFD;
+// "image_hex" follows it with the path's bytes when that is so.
+void AddImage(JsonLine& j, const std::string& path) {
+  j.Key("image").Str(path);
+  if (IsUtf8(path)) return;
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char c : path) hex += {kHex[c >> 4], kHex[c & 0xF]};
+  j.Key("image_hex").Str(hex);
 }
 
-std::string Dump(const Json& json) {
-  return SpellControlEscapes(json.dump(-1, ' ', true, Json::error_handler_t::replace)) + "\n";
+void AddRefusal(JsonLine& j, const ImageReport& report) {
+  j.Key("error").Text(report.error).Key("kind").Str(report.kind).Close('}');
+}
+
+// What the DOS says of a listed file; the DOS's complaint about it unless
+// the copy already gave an error.
+void AddFacts(JsonLine& j, const Listing& listing, const ListedEntry& listed, bool copy_error) {
+  const DosEntry& e = FactsOf(listing, listed);
+  const bool known = !listing.dos.dos.empty() && listed.dos >= 0;
+  j.Key("in_use").Bool(e.in_use);
+  j.Key("size");
+  if (known) {
+    j.IntOrNull(e.size);
+  } else {
+    j.Null();
+  }
+  j.Key("date").TextOrNull(e.date, known && !e.date.empty());
+  j.Key("system").Bool(e.system).Key("invisible").Bool(e.invisible).Key("protection").Int(e.protection);
+  j.Key("lrl").Int(e.lrl).Key("eof").Int(e.eof).Key("ern").Int(e.ern);
+  if (known && !e.error.empty() && !copy_error) j.Key("error").Str(e.error);
+}
+
+void AddFile(JsonLine& j, const ImageReport& report, const FileRow& row) {
+  j.Open('{');
+  j.Key("item").Text(row.item).Key("shown").Text(row.shown).Key("pc_name").Str(row.pc_name);
+  j.Key("sector").Int(row.sector).Key("entry").Int(row.entry);
+  if (row.copied) {
+    j.Key("bytes").Int(row.bytes);
+  } else {
+    j.Key("bytes").Null().Key("error").Text(row.error);
+  }
+  if (row.listed) AddFacts(j, report.listing, *row.listed, !row.copied);
+  j.Close('}');
 }
 
 }  // namespace
 
-std::string CheckJsonLine(const ImageReport& report) { return Dump(CheckJson(report)); }
+std::string ReportJsonLine(const ImageReport& report) {
+  JsonLine j(512 + 320 * report.files.size());
+  j.Open('{');
+  AddImage(j, report.path);
+  if (!report.listed) {
+    AddRefusal(j, report);
+    return std::move(j).Line();
+  }
+  const DosDisk& dos = report.listing.dos;
+  const bool known = !dos.dos.empty();
+  j.Key("format").Text(report.format).Key("summary").Text(report.summary).Key("newdos").Bool(report.newdos);
+  j.Key("tracks").Int(report.tracks).Key("sides").Int(report.sides);
+  j.Key("sectors_per_track").Int(report.sectors_per_track).Key("density").Int(report.density);
+  j.Key("sectors_per_granule").Int(report.sectors_per_granule);
+  j.Key("directory").Open('{').Key("first").Int(report.dir_first).Key("last").Int(report.dir_last).Close('}');
+  j.Key("dos");
+  if (known) {
+    j.Str(dos.dos);
+  } else {
+    j.Null();
+  }
+  j.Key("disk_name").TextOrNull(dos.disk_name, known).Key("disk_date").TextOrNull(dos.disk_date, known);
+  j.Key("free_bytes");
+  if (known) {
+    j.IntOrNull(dos.free_bytes);
+  } else {
+    j.Null();
+  }
+  j.Key("total_bytes");
+  if (known) {
+    j.IntOrNull(dos.total_bytes);
+  } else {
+    j.Null();
+  }
+  if (!known) j.Key("dos_note").Str(dos.note);
+  j.Key("files").Open('[');
+  for (const FileRow& row : report.files) AddFile(j, report, row);
+  j.Close(']').Close('}');
+  return std::move(j).Line();
+}
 
-std::string ReportJsonLine(const ImageReport& report) { return Dump(ReportJson(report)); }
+std::string CheckJsonLine(const ImageReport& report) {
+  JsonLine j(512 + 128 * report.files.size());
+  j.Open('{');
+  AddImage(j, report.path);
+  if (!report.listed && !report.identified) {
+    AddRefusal(j, report);
+    return std::move(j).Line();
+  }
+  const SectorCounts& c = report.sectors;
+  j.Key("format").Text(report.format);
+  j.Key("sectors").Open('{').Key("total").Int(c.total).Key("intact").Int(c.intact).Key("damaged").Int(c.damaged);
+  j.Key("id_crc_errors").Int(c.id_crc_errors).Key("data_crc_errors").Int(c.data_crc_errors);
+  j.Key("no_data_mark").Int(c.no_data_mark).Key("flagged").Int(c.flagged).Key("unchecked").Int(c.unchecked);
+  j.Close('}');
+  j.Key("files").Open('[');
+  for (const FileRow& row : report.files) {
+    const FileVerdict& v = row.check->verdict;
+    j.Open('{').Key("shown").Text(row.shown).Key("pc_name").Str(row.pc_name);
+    j.Key("integrity").Str(IntegrityName(v.integrity)).Key("bad_sectors").Open('[');
+    for (const BadSector& b : v.bad) {
+      j.Open('{').Key("track").Int(b.at.track).Key("side").Int(b.at.side).Key("sector").Int(b.at.id);
+      j.Key("problem").Str(VerdictName(b.verdict)).Close('}');
+    }
+    j.Close(']').Close('}');
+  }
+  j.Close(']').Close('}');
+  return std::move(j).Line();
+}
 
 }  // namespace vornik::cli

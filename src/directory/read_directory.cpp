@@ -157,12 +157,15 @@ const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry) {
 }
 
 void FillLists(const Listing& listing, SortedList& list1, SortedList& list2) {
-  list1.Clear();
-  list2.Clear();
+  std::vector<std::pair<std::string, int32_t>> by_sector, by_slot;
+  by_sector.reserve(listing.entries.size());
+  by_slot.reserve(listing.entries.size());
   for (const ListedEntry& e : listing.entries) {
-    list1.SetItemData(list1.AddItem(e.text), e.sector);
-    list2.SetItemData(list2.AddItem(e.text), e.slot);
+    by_sector.emplace_back(e.text, e.sector);
+    by_slot.emplace_back(e.text, e.slot);
   }
+  list1.Fill(std::move(by_sector));
+  list2.Fill(std::move(by_slot));
 }
 
 }  // namespace vornik

@@ -60,9 +60,7 @@ bool Dated(uint8_t version) { return version >> 4 == kLdosMajor || version >> 4 
 std::string DateLdos(const uint8_t* e) {
   const int month = e[kEntryDate1] & 0x0F, day = e[kEntryDate2] >> 3, year = 1980 + (e[kEntryDate2] & 7);
   if (month < 1 || month > 12 || day < 1) return {};
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-  return text;
+  return IsoDate(year, month, day);
 }
 
 const uint8_t* EntryAt(const Directory& dir, int sector, int slot) {

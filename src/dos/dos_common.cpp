@@ -8,6 +8,15 @@
 
 namespace vornik::dos {
 
+std::string IsoDate(int year, int month, int day) {
+  std::string text = std::to_string(year);
+  for (const int two : {month, day}) {
+    if (two == 0) break;
+    text += {'-', static_cast<char>('0' + two / 10), static_cast<char>('0' + two % 10)};
+  }
+  return text;
+}
+
 DiskSector Locate(const Numbering& n, int64_t r) {
   const int64_t per_track = int64_t{n.sides} * n.spt;
   const int64_t in_track = r % per_track;

@@ -97,6 +97,8 @@ SideShape ShapeOf(const SectorSource& source, int track, int side);
 bool LoadDirectory(const SectorSource& source, Directory& dir, int entry_sectors);
 
 uint8_t NameHash(const uint8_t* name);
+// YYYY-MM, or YYYY-MM-DD when `day` is given (years 1000 to 9999).
+std::string IsoDate(int year, int month, int day = 0);
 bool PlausibleName(const uint8_t* name);
 bool NameIs(const uint8_t* name, const char* name_ext11);
 // An entry that names a file, live or killed (a never-used slot names none).

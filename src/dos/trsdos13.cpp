@@ -1,7 +1,6 @@
 // TRSDOS 1.3 (Model III): the directory on the track that boot byte 1
 // names, 48-byte entries five to a sector, 13 extents of 3-sector granules.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "dos/dos_layout.h"
@@ -32,9 +31,7 @@ bool HasCopyright(const Directory& dir) {
 std::string Date13(const uint8_t* e) {
   const int month = e[kEntryDate1];
   if (month < 1 || month > 12) return {};
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d", 1900 + e[kEntryDate2], month);
-  return text;
+  return IsoDate(1900 + e[kEntryDate2], month);
 }
 
 DosEntry ReadEntry(const SectorSource& source, const Directory& dir, int sector, int slot) {

@@ -1,10 +1,13 @@
 #include "extract/safe_name.h"
 
+#include <algorithm>
+
 namespace vornik {
 
 std::string Latin1ToUtf8(const std::string& text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
   std::string out;
-  out.reserve(text.size());
+  out.reserve(2 * text.size());
   for (unsigned char c : text) {
     if (c < 0x80) {
       out += static_cast<char>(c);

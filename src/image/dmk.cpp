@@ -1,12 +1,14 @@
 // DMK: a 16-byte header, then one raw track record per track and side. A
 // record starts with a table of pointers to its sectors' ID address marks;
 // the data mark follows each ID field after a gap.
+#include <algorithm>
 #include <cmath>
 
 #include "image/formats.h"
 #include "image/image_access.h"
 #include "image/layout.h"
 #include "image/location_scan.h"
+#include "image/mark_search.h"
 
 namespace vornik {
 
@@ -41,11 +43,16 @@ DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer) {
 int DmkMarkDistance(const DiskState& st, const DmkId& id) { return id.step == 2 ? kDmkDamDoubled : st.damindex; }
 
 int64_t FindDmkDataMark(const DiskState& st, const DmkId& id, bool strict) {
+  const int64_t first = id.mark + int64_t{kDmkIdFieldEnd} * id.step;
   const int64_t last = id.mark + DmkMarkDistance(st, id) + 2;
-  for (int64_t q = id.mark + int64_t{kDmkIdFieldEnd} * id.step; q <= last; ++q) {
-    const auto b = strict ? std::optional<uint8_t>(ImageByte(st, q)) : TryImageByte(st, q);
-    if (b && IsDataMark(*b)) return q;
+  // The bytes up to the spare one behind the file are looked at in one go;
+  // the first byte past them ends a strict search.
+  const int64_t in_image = std::min<int64_t>(last, st.fileend);
+  if (first >= 0 && first <= in_image) {
+    const int64_t at = FindDataMarkIn(st.diskbuf.data(), first, in_image, false);
+    if (at >= 0) return at;
   }
+  if (strict && last > in_image) ThrowOutside(st, std::max(first, in_image + 1));
   return -1;
 }
 
@@ -83,6 +90,29 @@ void FindSectorDmk(DiskState& st) {
   st.datamarkDmk = TryImageByte(st, taken).value_or(0);
   st.secstep = static_cast<int16_t>(count == 0 ? 1 : id.step);
   st.fpa = double(taken + st.secstep);
+}
+
+bool LookUpDmk(DiskState& st) {
+  const LocatorIndex& ix = st.locator;
+  if (ix.kind != LocatorIndex::Kind::kDmk || ix.dmk_sides != st.sides || ix.dmk_track_length != st.trkindex ||
+      ix.dmk_damindex != st.damindex) {
+    return false;
+  }
+  const int64_t r = int64_t{st.TrkToFind} * st.sides + st.SideToFind;
+  if (r < 0 || r + 1 >= static_cast<int64_t>(ix.dmk_first.size())) return false;
+  const LocatorIndex::DmkSlot* first = ix.dmk_slots.data() + ix.dmk_first[static_cast<size_t>(r)];
+  const LocatorIndex::DmkSlot* end = ix.dmk_slots.data() + ix.dmk_first[static_cast<size_t>(r) + 1];
+  if (first == end) return false;  // no ID field: the search's own fallback
+  const LocatorIndex::DmkSlot* slot = first;
+  while (slot != end && slot->recorded != st.SecToFind) ++slot;
+  if (slot == end) {  // not found: what the search took from the last ID field
+    st.errflg = 1;
+    slot = end - 1;
+  }
+  st.datamarkDmk = TryImageByte(st, slot->taken).value_or(0);
+  st.secstep = slot->step;
+  st.fpa = double(slot->taken + slot->step);
+  return true;
 }
 
 // Track lengths other emulators and capture tools write: a header that
@@ -144,8 +174,10 @@ void SetDmkGeometry(DiskState& st) {
 }
 
 // Every ID mark of every track record in file order; each track's sectors
-// per side come from its side-0 record.
+// per side come from its side-0 record. Builds the locator's index on the way.
 void ScanDmkDirectory(DiskState& st) {
+  LocatorIndex& ix = st.locator;
+  ix.Clear();
   DirectoryScan scan(st, true);
   int64_t last_record = kDmkHeaderSize;
   int64_t k = 0;
@@ -157,16 +189,27 @@ void ScanDmkDirectory(DiskState& st) {
       CheckTrackIndex(k / st.sides, "trkspt");
       st.trkspt[k / st.sides] = static_cast<int16_t>(count);
     }
+    ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
     for (int i = 0; i < count; ++i) {
       const DmkId id = DmkIdAt(st, record, raw[i]);
       const int64_t mark_at = FindDmkDataMark(st, id, true);
-      scan.Add({ImageByte(st, id.mark + id.step), ImageByte(st, id.mark + 2 * id.step),
-                ImageByte(st, id.mark + 3 * id.step), mark_at >= 0 && IsDirMark(ImageByte(st, mark_at))});
+      const uint8_t recorded = ImageByte(st, id.mark + 3 * id.step);
+      scan.Add({ImageByte(st, id.mark + id.step), ImageByte(st, id.mark + 2 * id.step), recorded,
+                mark_at >= 0 && IsDirMark(ImageByte(st, mark_at))});
+      // What FindSectorDmk takes for this ID field: every byte it reads
+      // was read here without leaving the image.
+      const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
+      ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step)});
     }
     last_record = record;
   }
   scan.Finish();
   st.fpa = double(last_record);
+  ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
+  ix.dmk_track_length = st.trkindex;
+  ix.dmk_sides = st.sides;
+  ix.dmk_damindex = st.damindex;
+  ix.kind = LocatorIndex::Kind::kDmk;
 }
 
 }  // namespace vornik

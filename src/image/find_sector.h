@@ -14,8 +14,10 @@ enum class Located {
 };
 
 // Sets errflg (0 found, 1 not found), fpa, secstep, and datamarkDmk (DMK)
-// or datamarkjv (JV3).
+// or datamarkjv (JV3), through the index built at identification.
 Located FindSector(DiskState& st);
+// The same by searching the image itself, as the index stands in for.
+Located SearchSector(DiskState& st);
 
 // FindSector, adding the locator's message to `notices` when the JV3 table
 // is cut; true when the sector was found.

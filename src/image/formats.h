@@ -15,11 +15,17 @@ void SetJv1Geometry(DiskState& st);
 // JV3: header-table search, header check, geometry scan.
 // False when the header table ends inside the image's header.
 bool FindSectorJv3(DiskState& st);
+// The same through the index ScanJv3Directory builds; false when there is
+// none, else the search's result in `whole_table`.
+bool LookUpJv3(DiskState& st, bool* whole_table);
 bool Jv3HasHeader(const DiskState& st);
 void SetJv3Geometry(DiskState& st);
 
 // DMK: record search, plausible header, geometry.
 void FindSectorDmk(DiskState& st);
+// The same through the index ScanDmkDirectory builds; false when the index
+// does not cover the wanted track and side.
+bool LookUpDmk(DiskState& st);
 bool IsPlausibleDmk(const DiskState& st);
 void SetDmkDensityClass(DiskState& st);
 bool IsDmkRealDisk(const DiskState& st);

@@ -12,8 +12,6 @@ void ThrowOutside(const DiskState& st, int64_t i) {
                   " bytes");
 }
 
-uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsIndex(st.fpa) + int64_t{st.secstep} * k); }
-
 bool SectorBytesInImage(const DiskState& st, int first, int count) {
   const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * first;
   return from >= 0 && from + int64_t{st.secstep} * (count - 1) < st.fileend;

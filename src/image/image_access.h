@@ -27,7 +27,7 @@ inline std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i) {
 }
 // Byte k (0..255) of the sector last located: diskbuf[fpa + secstep * k].
 // Throws DiskError when that lies outside the image.
-uint8_t SectorByte(const DiskState& st, int k);
+inline uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsIndex(st.fpa) + int64_t{st.secstep} * k); }
 // True when bytes first..first+count-1 of the sector last located all lie
 // in the image file (the spare byte behind it does not count).
 bool SectorBytesInImage(const DiskState& st, int first, int count);

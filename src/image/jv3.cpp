@@ -1,13 +1,86 @@
 // JV3: a table of 2901 sector headers (track, sector, flags) followed by
-// the sectors' data in table order.
+// the sectors' data in table order. A disk with more sectors continues in
+// a second block laid out the same way: another table and write-protect
+// byte right after the first block's data, then that block's data.
 #include <algorithm>
+#include <span>
 
+#include "image/dmk_check.h"
 #include "image/formats.h"
 #include "image/image_access.h"
+#include "image/jv3_blocks.h"
 #include "image/layout.h"
 #include "image/location_scan.h"
 
 namespace vornik {
+
+namespace {
+
+constexpr int kJv3HeaderBytes = kJv3DataStart;  // a table and its write-protect byte
+constexpr int kTrackBytes = 256;                // the index groups entries by their track byte
+
+// Whether all entries of the block starting at `header` are in use (the
+// condition for a next block) and, when they are, where its data ends.
+// `image` holds the whole table.
+struct BlockEnd {
+  int64_t data_end = 0;
+  bool full = true;
+};
+
+BlockEnd EndOfBlock(std::span<const uint8_t> image, int64_t header) {
+  BlockEnd end{header + kJv3HeaderBytes, true};
+  const uint8_t* table = image.data() + header;
+  // Most tables end in free entries: looked at from the back, the answer
+  // usually comes at once.
+  for (int n = kJv3Entries - 1; n >= 0 && end.full; --n) end.full = table[n * kJv3EntryBytes] != kJv3FreeTrack;
+  if (!end.full) return end;
+  for (int n = 0; n < kJv3Entries; ++n) {
+    const uint8_t* e = table + n * kJv3EntryBytes;
+    end.data_end += CheckJv3Entry(e[0], e[2]).data_size;
+  }
+  return end;
+}
+
+bool HeaderFits(std::span<const uint8_t> image, int64_t at) {
+  return at + kJv3HeaderBytes <= static_cast<int64_t>(image.size());
+}
+
+}  // namespace
+
+Jv3Blocks Jv3BlocksOf(std::span<const uint8_t> image) {
+  Jv3Blocks blocks;
+  if (!HeaderFits(image, 0)) return blocks;
+  const BlockEnd first = EndOfBlock(image, 0);
+  if (!first.full || !HeaderFits(image, first.data_end)) return blocks;
+  blocks.count = 2;
+  blocks.header2 = first.data_end;
+  blocks.data2 = first.data_end + kJv3HeaderBytes;
+  const BlockEnd second = EndOfBlock(image, blocks.header2);
+  blocks.third_unread = second.full && HeaderFits(image, second.data_end);
+  return blocks;
+}
+
+int64_t Jv3EntryOffset(const Jv3Blocks& blocks, int n) {
+  if (n < kJv3Entries) return int64_t{n} * kJv3EntryBytes;
+  return blocks.header2 + int64_t{n - kJv3Entries} * kJv3EntryBytes;
+}
+
+// Where the locator takes entry n's data: 256 bytes for each entry before
+// it in its block.
+static int64_t Jv3DataOffset(const Jv3Blocks& blocks, int n) {
+  if (n < kJv3Entries) return kJv3DataStart + int64_t{kSectorBytes} * n;
+  return blocks.data2 + int64_t{kSectorBytes} * (n - kJv3Entries);
+}
+
+static std::span<const uint8_t> ImageBytes(const DiskState& st) {
+  return {st.diskbuf.data(), static_cast<size_t>(st.fileend)};
+}
+
+// Settles a match at entry n: where its data lies, found or past the end.
+static void TakeJv3Entry(DiskState& st, const Jv3Blocks& blocks, int n) {
+  st.fpa = double(Jv3DataOffset(blocks, n));
+  if (st.fpa >= st.fileend) st.errflg = 1;
+}
 
 // Scans the header table for the first entry with the wanted track, sector
 // and side. An entry that reaches past the image is no match. Returns false
@@ -30,15 +103,99 @@ bool FindSectorJv3(DiskState& st) {
       }
     }
     if (match) {
-      st.fpa = double(kJv3DataStart + int64_t{kSectorBytes} * n);
-      if (st.fpa >= st.fileend) st.errflg = 1;
+      TakeJv3Entry(st, Jv3Blocks{}, n);
       return true;
     }
-    if (n == kJv3Entries - 1) {
-      st.errflg = 1;
+    if (n == kJv3Entries - 1) break;
+  }
+  // The second block, wholly in the image, searched the same way.
+  const Jv3Blocks blocks = Jv3BlocksOf(ImageBytes(st));
+  for (int n = kJv3Entries; n < blocks.count * kJv3Entries; ++n) {
+    p = Jv3EntryOffset(blocks, n);
+    st.fpa = double(p);
+    const uint8_t* entry = st.diskbuf.data() + p;
+    if (entry[0] == st.TrkToFind && entry[1] == st.SecToFind) {
+      st.datamarkjv = entry[2] & kJv3FlagDirMark;
+      if ((entry[2] & kJv3FlagSide1) == st.SideToFind * 16) {
+        TakeJv3Entry(st, blocks, n);
+        return true;
+      }
+    }
+  }
+  st.errflg = 1;
+  return true;
+}
+
+// The entries FindSectorJv3 can match, grouped by track byte and side in
+// table order. Entries of track byte FF (free ones, mostly) are left out: a
+// lookup of track 255 searches.
+static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
+  LocatorIndex& ix = st.locator;
+  ix.Clear();
+  const int64_t examined = std::min<int64_t>(kJv3Entries, (int64_t{st.fileend} + kJv3EntryBytes - 1) / kJv3EntryBytes);
+  ix.jv3_examined = static_cast<int>(examined);
+  ix.jv3_cut = examined < kJv3Entries;
+  // The first block's entries that lie wholly in the image, then the
+  // second block's (all of which do).
+  const int whole = st.fileend < 2 ? 0 : static_cast<int>(std::min<int64_t>(examined, (st.fileend - 2) / kJv3EntryBytes + 1));
+  const int entries = blocks.count == 2 ? 2 * kJv3Entries : whole;
+  ix.jv3_pending.clear();
+  std::array<uint16_t, 2 * kTrackBytes + 1> count{};
+  for (int n = 0; n < entries; ++n) {
+    const uint8_t* e = st.diskbuf.data() + Jv3EntryOffset(blocks, n);
+    if (e[0] == kJv3FreeTrack) continue;
+    const uint8_t key_low = (e[2] & kJv3FlagSide1) ? 1 : 0;
+    ++count[2u * e[0] + key_low + 1];
+    ix.jv3_pending.push_back({e[0], {static_cast<uint16_t>(n), e[1], e[2]}});
+  }
+  for (size_t k = 0; k + 1 < count.size(); ++k) count[k + 1] = static_cast<uint16_t>(count[k + 1] + count[k]);
+  ix.jv3_first = count;
+  ix.jv3_entries.resize(ix.jv3_pending.size());
+  for (const auto& [track, entry] : ix.jv3_pending) {
+    ix.jv3_entries[count[2u * track + ((entry.flags & kJv3FlagSide1) ? 1 : 0)]++] = entry;
+  }
+  ix.jv3_blocks = blocks;
+  ix.kind = LocatorIndex::Kind::kJv3;
+}
+
+// The entries of one track byte and side in table order.
+static std::span<const LocatorIndex::Jv3Entry> Jv3Bucket(const LocatorIndex& ix, int track, int side) {
+  const size_t key = 2u * static_cast<size_t>(track) + static_cast<size_t>(side);
+  return std::span<const LocatorIndex::Jv3Entry>(ix.jv3_entries).subspan(ix.jv3_first[key], ix.jv3_first[key + 1] - ix.jv3_first[key]);
+}
+
+bool LookUpJv3(DiskState& st, bool* whole_table) {
+  const LocatorIndex& ix = st.locator;
+  if (ix.kind != LocatorIndex::Kind::kJv3 || st.TrkToFind == kJv3FreeTrack) return false;
+  st.secstep = 1;
+  const bool track_known = st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes;
+  if (track_known && (st.SideToFind == 0 || st.SideToFind == 1)) {
+    for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, st.TrkToFind, st.SideToFind)) {
+      if (e.sector != st.SecToFind) continue;
+      st.datamarkjv = e.flags & kJv3FlagDirMark;
+      TakeJv3Entry(st, ix.jv3_blocks, e.n);
+      *whole_table = true;
       return true;
     }
   }
+  // Not there. The search leaves the directory mark of the last entry of
+  // that track and sector, whatever its side.
+  if (track_known) {
+    int last = -1;
+    for (int side = 0; side <= 1; ++side)
+      for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, st.TrkToFind, side))
+        if (e.sector == st.SecToFind && e.n > last) {
+          last = e.n;
+          st.datamarkjv = e.flags & kJv3FlagDirMark;
+        }
+  }
+  // Where the search stops: at the end of the image inside the table, or on
+  // the last entry of the last block.
+  st.errflg = 1;
+  *whole_table = !ix.jv3_cut;
+  const int stop = ix.jv3_cut ? ix.jv3_examined : ix.jv3_blocks.count * kJv3Entries - 1;
+  st.fpa = double(ix.jv3_cut ? int64_t{stop} * kJv3EntryBytes : Jv3EntryOffset(ix.jv3_blocks, stop));
+  return true;
 }
 
 // The track bytes of the first four entries agree on a JV3 image.
@@ -49,15 +206,19 @@ bool Jv3HasHeader(const DiskState& st) {
   return ok;
 }
 
-// Sides, side-0 sectors of each track, and density from the header table.
+// Sides, side-0 sectors of each track, and density from the header table,
+// up to its first free entry.
 void SetJv3Geometry(DiskState& st) {
+  st.jv3 = Jv3BlocksOf(ImageBytes(st));
+  const Jv3Blocks& blocks = st.jv3;
   int prev_track = 0;
   int prev_dens_bit = ImageByte(st, 2) & kJv3FlagDouble;
   int run = 0;
   bool mixed = false;
   int last_dens = 0;
   st.sides = 1;
-  for (int64_t p = 0; p <= kJv3LastEntryOffset; p += kJv3EntryBytes) {
+  for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
+    const int64_t p = Jv3EntryOffset(blocks, n);
     const int track = ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
     const int flags = ImageByte(st, p + 2);
@@ -82,11 +243,14 @@ void SetJv3Geometry(DiskState& st) {
   st.spg = st.spt == 18 ? 6 : 5;
 }
 
-// The sectors in table order, up to the first unused entry.
+// The sectors in table order, up to the first free entry; then the index
+// the locator looks sectors up in.
 void ScanJv3Directory(DiskState& st) {
+  const Jv3Blocks blocks = st.jv3;
   DirectoryScan scan(st, false);
   int last_track = 1;  // a table without any used entry counts two tracks
-  for (int64_t p = 0; p <= kJv3LastEntryOffset; p += kJv3EntryBytes) {
+  for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
+    const int64_t p = Jv3EntryOffset(blocks, n);
     const int track = ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
     const int flags = ImageByte(st, p + 2);
@@ -95,6 +259,7 @@ void ScanJv3Directory(DiskState& st) {
   }
   scan.Finish();
   st.tracks = static_cast<int16_t>(1 + last_track);
+  IndexJv3(st, blocks);
 }
 
 }  // namespace vornik

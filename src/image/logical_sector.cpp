@@ -1,16 +1,45 @@
 #include "image/logical_sector.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
 #include "image/image_access.h"
+#include "image/layout.h"
 
 namespace vornik {
 
-int32_t LogicalToPhysical(DiskState& st, int32_t l) {
-  int t = 0;
-  while (t < st.tracks) {
-    CheckTrackIndex(t, "trkstartsec");
-    if (l < st.trkstartsec[t]) break;
-    ++t;
+namespace {
+
+// The first of tracks 0..limit-1 whose start exceeds l, or limit: the
+// first whose highest start so far does, which a halving search finds.
+int FirstTrackAfter(DiskState& st, int limit, int32_t l) {
+  LocatorIndex& ix = st.locator;
+  const size_t bytes = sizeof(int16_t) * static_cast<size_t>(limit);
+  if (ix.l2p_tracks != limit || std::memcmp(ix.l2p_from.data(), st.trkstartsec.data(), bytes) != 0) {
+    std::memcpy(ix.l2p_from.data(), st.trkstartsec.data(), bytes);
+    int16_t highest = INT16_MIN;
+    for (int t = 0; t < limit; ++t) ix.l2p_max[static_cast<size_t>(t)] = highest = std::max(highest, ix.l2p_from[static_cast<size_t>(t)]);
+    ix.l2p_tracks = limit;
+    ix.l2p_hint = -1;
   }
+  // Sectors are mostly asked for in order: the track of the last answer first.
+  const int t = ix.l2p_hint;
+  if (t >= 0 && t <= limit && (t == 0 || ix.l2p_max[static_cast<size_t>(t - 1)] <= l) &&
+      (t == limit || l < ix.l2p_max[static_cast<size_t>(t)])) {
+    return t;
+  }
+  ix.l2p_hint = static_cast<int>(std::upper_bound(ix.l2p_max.begin(), ix.l2p_max.begin() + limit, l) - ix.l2p_max.begin());
+  return ix.l2p_hint;
+}
+
+}  // namespace
+
+int32_t LogicalToPhysical(DiskState& st, int32_t l) {
+  // The first track that starts after l; a table read past its end throws.
+  const int limit = std::min<int>(st.tracks, kTableTracks);
+  const int t = limit <= 0 ? 0 : FirstTrackAfter(st, limit, l);
+  if (t == limit && st.tracks > kTableTracks) CheckTrackIndex(t, "trkstartsec");
   const int track = t - 1;
   CheckTrackIndex(track, "trkstartsec");
   int32_t sector = l - st.trkstartsec[track];

@@ -36,12 +36,13 @@ bool LoadImage(DiskState& st, Notices& notices) {
     notices.push_back({kMsgTooLarge});
     return false;
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(length) + 1, 0);
-  const bool read = st.channel1.ReadAll(bytes.data(), length);
+  // Read in place, into memory an earlier image may have left.
+  st.diskbuf.resize(static_cast<size_t>(length) + 1);
+  const bool read = st.channel1.ReadAll(st.diskbuf.data(), length);
   st.channel1.Close();
+  st.diskbuf[static_cast<size_t>(length)] = 0;
+  st.copybuf.resize(st.diskbuf.size());
   if (!read) throw DiskError("the file cannot be read");
-  st.diskbuf = std::move(bytes);
-  st.copybuf.assign(st.diskbuf.size(), 0);
   st.fileend = static_cast<int32_t>(length);
   st.fpa = 0;
   st.datamarkDmk = 0;
@@ -50,6 +51,8 @@ bool LoadImage(DiskState& st, Notices& notices) {
   st.firstsecnum = 0;
   st.secstep = 1;
   st.filetype.clear();  // set again as soon as the format is told
+  st.jv3 = {};
+  st.locator.Clear();
   return true;
 }
 

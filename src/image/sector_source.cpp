@@ -4,10 +4,11 @@
 #include "image/sector_source.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
+#include "image/jv3_blocks.h"
 #include "image/layout.h"
+#include "image/mark_search.h"
 
 namespace vornik {
 namespace {
@@ -35,26 +36,6 @@ int FieldBytes(uint8_t size_code) { return 128 << (size_code & 3); }
 
 bool IsAnyDataMark(uint8_t b) { return (b & 0xFC) == kMarkF8; }
 
-// The first of d[from..to] that is a data mark, or -1. Single bytes are
-// looked at eight at a time: a byte b is a mark when (b & FC) ^ F8 is 0.
-int64_t FindMark(const uint8_t* d, int64_t from, int64_t to) {
-  int64_t i = from;
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    for (; i + 8 <= to + 1; i += 8) {
-      uint64_t x;
-      std::memcpy(&x, d + i, sizeof x);
-      const uint64_t y = (x & (kOnes * 0xFC)) ^ (kOnes * kMarkF8);
-      const uint64_t zero = (y - kOnes) & ~y & (kOnes * 0x80);
-      if (zero != 0) return i + std::countr_zero(zero) / 8;
-    }
-  }
-  for (; i <= to; ++i) {
-    if (IsAnyDataMark(d[i])) return i;
-  }
-  return -1;
-}
-
 void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()), int64_t{kMaxTracks} * kJv1TrackBytes);
   out.reserve(static_cast<size_t>((size + kSectorBytes - 1) / kSectorBytes));
@@ -80,15 +61,17 @@ uint8_t Jv3Mark(uint8_t flags) {
   return bits == kJv3MarkF8 ? kMarkF8 : kDataMarkNormal;
 }
 
-// Data blocks follow the table in table order, each as long as its entry
+// Data blocks follow their table in table order, each as long as its entry
 // says; a free entry (track FF) still holds the space of its own size.
-void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
+void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, std::vector<StoredSector>& out) {
   const int64_t size = static_cast<int64_t>(image.size());
-  const int entries = static_cast<int>(std::min<int64_t>(kJv3Entries, size / kJv3EntryBytes));
-  out.reserve(static_cast<size_t>(entries));
-  int64_t data = kJv3DataStart;
+  int entries = static_cast<int>(std::clamp<int64_t>((size - header) / kJv3EntryBytes, 0, kJv3Entries));
+  const uint8_t* table = image.data() + header;
+  // Free entries behind the last one in use hold nothing to list.
+  while (entries > 0 && table[(entries - 1) * kJv3EntryBytes] == kJv3FreeTrack) --entries;
+  out.reserve(out.size() + static_cast<size_t>(entries));
   for (int n = 0; n < entries; ++n) {
-    const uint8_t* e = image.data() + int64_t{n} * kJv3EntryBytes;
+    const uint8_t* e = table + int64_t{n} * kJv3EntryBytes;
     const uint8_t flags = e[2];
     if (e[0] == kJv3FreeTrack) {
       data += FieldBytes((flags & kJv3FlagSizeBits) ^ 2);
@@ -110,6 +93,13 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
     data += bytes;
     out.push_back(s);
   }
+}
+
+// The first header block, and the second where there is one.
+void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
+  AddJv3Block(image, 0, kJv3DataStart, out);
+  const Jv3Blocks blocks = Jv3BlocksOf(image);
+  if (blocks.count == 2) AddJv3Block(image, blocks.header2, blocks.data2, out);
 }
 
 // One ID mark of a DMK record: its ID field, then the first data mark in
@@ -143,7 +133,7 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   const int64_t k_end = std::min(last_k, (end - 1 - p) / step);
   int64_t k = kDmkIdBytes;
   if (step == 1) {
-    const int64_t at = FindMark(d, p + k, p + k_end);
+    const int64_t at = FindDataMarkIn(d, p + k, p + k_end, true);
     k = at < 0 ? k_end + 1 : at - p;
   } else {
     while (k <= k_end && !IsAnyDataMark(d[p + k * step])) ++k;
@@ -224,6 +214,8 @@ void SectorSource::Index() {
   track_first_.assign(static_cast<size_t>(tracks_) * 2 + 1, 0);
   for (const StoredSector& s : sectors_) ++track_first_[static_cast<size_t>(Key(s)) + 1];
   for (size_t i = 1; i < track_first_.size(); ++i) track_first_[i] += track_first_[i - 1];
+  ids_.resize(sectors_.size());
+  for (size_t i = 0; i < sectors_.size(); ++i) ids_[i] = sectors_[i].id;
 }
 
 std::span<const StoredSector> SectorSource::OnTrack(int track, int side) const {
@@ -233,10 +225,11 @@ std::span<const StoredSector> SectorSource::OnTrack(int track, int side) const {
 }
 
 const StoredSector* SectorSource::Find(int track, int side, int id) const {
-  for (const StoredSector& s : OnTrack(track, side)) {
-    if (s.id == id) return &s;
-  }
-  return nullptr;
+  if (track < 0 || track >= tracks_ || side < 0 || side > 1 || id < 0 || id > 0xFF) return nullptr;
+  const size_t key = static_cast<size_t>(track) * 2 + static_cast<size_t>(side);
+  const size_t first = track_first_[key];
+  const void* at = std::memchr(ids_.data() + first, id, track_first_[key + 1] - first);
+  return at == nullptr ? nullptr : &sectors_[static_cast<size_t>(static_cast<const uint8_t*>(at) - ids_.data())];
 }
 
 size_t SectorSource::Read(const StoredSector& sector, std::span<uint8_t> out) const {

@@ -69,6 +69,7 @@ class SectorSource {
   SourceGeometry geometry_;
   std::vector<StoredSector> sectors_;
   std::vector<uint32_t> track_first_;  // index into sectors_ of each (track, side) run, + end
+  std::vector<uint8_t> ids_;           // the recorded number of each of sectors_, for Find
   int tracks_ = 0;
   int sides_ = 1;
   bool verified_ = false;

@@ -146,9 +146,7 @@ int ReadFile::Open(const std::string& path) {
     error = errno;
   } else if (!S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-  } else if (::fcntl(fd, F_SETFL, 0) != 0) {  // ordinary blocking reads from here on
-    error = errno;
-  }
+  }  // O_NONBLOCK changes nothing for a regular file's reads: it may stay
   if (error != 0) {
     ::close(fd);
     return error;

@@ -1,9 +1,16 @@
 #include "state/disk_state.h"
 
-#include <cmath>
-
 namespace vornik {
 
-int64_t AsIndex(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
+void ResetKeepingBuffers(DiskState& st) {
+  ByteBuffer disk = std::move(st.diskbuf);
+  ByteBuffer copy = std::move(st.copybuf);
+  LocatorIndex index = std::move(st.locator);
+  st = DiskState{};
+  st.diskbuf = std::move(disk);
+  st.copybuf = std::move(copy);
+  st.locator = std::move(index);
+  st.locator.Clear();
+}
 
 }  // namespace vornik

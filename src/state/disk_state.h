@@ -7,11 +7,14 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "image/locator_index.h"
 #include "image/sector_source.h"
+#include "state/byte_buffer.h"
 #include "state/file_channel.h"
 
 namespace vornik {
@@ -23,8 +26,8 @@ struct DiskState {
   std::string Copyfilename;  // DOS name of the file copied out: NAME.EXT, blanks dropped
 
   // Image buffers: L + 1 bytes each, L = length of the image file.
-  std::vector<uint8_t> diskbuf;  // the whole image; element L is a spare 0
-  std::vector<uint8_t> copybuf;  // the file being copied out, from index 0
+  ByteBuffer diskbuf;  // the whole image; element L is a spare 0
+  ByteBuffer copybuf;  // the file being copied out, from index 0 (L + 1 bytes, as many as the copy wrote)
   int32_t fileend = 0;           // L
 
   // Identification.
@@ -35,6 +38,7 @@ struct DiskState {
   int16_t damindex = 0;     // DMK: distance from an ID mark to its data mark (44 or 24)
   int16_t dens = 0;         // 1 single, 2 double, 3 mixed density
   int16_t firstsecnum = 0;  // sector-numbering base of track 0, 0 or 1
+  Jv3Blocks jv3;            // JV3: where its header blocks lie
 
   // Geometry.
   int16_t tracks = 0;
@@ -67,6 +71,7 @@ struct DiskState {
   int16_t datamarkjv = 0;   // JV3: flags AND 0x20 of the sector found
   int16_t secstep = 1;      // distance in stored bytes between two data bytes of the
                             // sector last located: 2 for doubled single density in DMK
+  LocatorIndex locator;     // built while the image is identified
 
   // Working values of the directory walk and the extraction.
   double secnum = 0;
@@ -87,6 +92,17 @@ struct DiskState {
 };
 
 // A Double field used as an index: nearest whole number, ties to even.
-int64_t AsIndex(double value);
+inline int64_t AsIndex(double value) {
+  // Offsets are whole numbers but for a stray half: only those need rounding.
+  if (value > -9.0e18 && value < 9.0e18) {
+    const auto whole = static_cast<int64_t>(value);
+    if (static_cast<double>(whole) == value) return whole;
+  }
+  return static_cast<int64_t>(std::nearbyint(value));
+}
+
+// Every field as a new window has it, the memory of the two byte arrays
+// kept for the next image.
+void ResetKeepingBuffers(DiskState& st);
 
 }  // namespace vornik

@@ -37,6 +37,22 @@ int SortedList::AddItem(const std::string& text) {
   return index;
 }
 
+void SortedList::Fill(std::vector<std::pair<std::string, int32_t>> items) {
+  Clear();
+  if (items.empty()) return;
+  // Sorted by position, equal texts keeping their order; the last one given
+  // goes behind every item equal to it.
+  std::vector<uint32_t> order(items.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return Compare(items[a].first, items[b].first) < 0; });
+  items_.reserve(items.size());
+  for (const uint32_t i : order) {
+    if (i == items.size() - 1) new_index_ = static_cast<int>(items_.size());
+    items_.push_back(Item{std::move(items[i].first), items[i].second});
+  }
+}
+
 const std::string& SortedList::List(int index) const { return items_.at(static_cast<size_t>(index)).text; }
 
 int32_t SortedList::ItemData(int index) const {

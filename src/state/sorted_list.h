@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vornik {
@@ -16,6 +17,9 @@ class SortedList {
   // Adds an item at its sorted place; returns that index (also NewIndex()).
   int AddItem(const std::string& text);
   int NewIndex() const { return new_index_; }
+  // Empties the list and adds every (text, item data) in the given order,
+  // as AddItem and SetItemData one by one would, sorting once.
+  void Fill(std::vector<std::pair<std::string, int32_t>> items);
   int ListCount() const { return static_cast<int>(items_.size()); }
   const std::string& List(int index) const;  // item text; index must be valid
   int32_t ItemData(int index) const;         // 0 for an index out of range

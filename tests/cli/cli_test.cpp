@@ -243,7 +243,9 @@ TEST_F(CliTest, UsageVersionAndHelp) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(r.out.substr(0, std::string(c.out_start).size()), c.out_start);
-    if (c.status == 1) EXPECT_TRUE(r.out.empty() && r.err.find("Usage:") != std::string::npos) << r.err;
+    if (c.status == 1) {
+      EXPECT_TRUE(r.out.empty() && r.err.find("Usage:") != std::string::npos) << r.err;
+    }
   }
 }
 
@@ -434,7 +436,9 @@ TEST(RealImages, ListingsEqualTheExpectedOnesAndCommandFilesAreLoadModules) {
       if (name.size() < 4 || name.substr(name.size() - 4) != ".CMD") continue;
       const Bytes bytes = ReadBytes(out.path() / name);
       size_t bad_at = 0;
-      if (!bytes.empty() && !IsFormatFill(bytes)) EXPECT_TRUE(IsLoadModule(bytes, &bad_at)) << name << " at " << bad_at;
+      if (!bytes.empty() && !IsFormatFill(bytes)) {
+        EXPECT_TRUE(IsLoadModule(bytes, &bad_at)) << name << " at " << bad_at;
+      }
     }
   }
 }

@@ -248,6 +248,11 @@ TEST(SortedList, Collation) {
   for (const char* t : {"beta", "ALPHA", "BETA", "alpha"}) l.AddItem(t);
   EXPECT_EQ(l.NewIndex(), 1);
   EXPECT_EQ(l.List(0) + l.List(1) + l.List(2) + l.List(3), "ALPHAalphabetaBETA");
+  SortedList filled;  // added all at once: the same order and the same NewIndex
+  filled.Fill({{"beta", 1}, {"ALPHA", 2}, {"BETA", 3}, {"alpha", 4}});
+  EXPECT_EQ(filled.NewIndex(), 1);
+  EXPECT_EQ(filled.List(0) + filled.List(1) + filled.List(2) + filled.List(3), "ALPHAalphabetaBETA");
+  EXPECT_EQ(filled.ItemData(3), 3);
 }
 
 // ---- the Newdos/80 mark ----------------------------------------------------
@@ -282,7 +287,9 @@ TEST_P(Newdos, MarkAndItsBoxes) {
   const std::string& summary = o->out.listing.summary;
   EXPECT_EQ(summary.substr(summary.size() - 10), "   Spg = " + std::to_string(c.spg));
   EXPECT_EQ(o->out.listing.newdos, c.flag == 1);
-  if (c.flag) EXPECT_EQ(o->st.spl, c.spl);
+  if (c.flag) {
+    EXPECT_EQ(o->st.spl, c.spl);
+  }
   EXPECT_EQ(o->list1.ListCount(), 3);
 }
 
@@ -364,7 +371,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ShortFile, ::testing::ValuesIn(kShort),
 TEST(Refusal, TooLargeChangesNothing) {
   Opened o;
   ASSERT_EQ(o.Open(Jv1Bytes()).kind, OpenKind::kListed);
-  const std::vector<uint8_t> before = o.st.diskbuf;
+  const ByteBuffer before = o.st.diskbuf;
   EXPECT_EQ(o.Open(Bytes(64 * 1024 * 1024 + 1, 0)).kind, OpenKind::kTooLarge);
   ASSERT_EQ(o.notices.size(), 1u);
   EXPECT_EQ(o.notices[0].text, "** ERROR **  File is too large to be a disk image");

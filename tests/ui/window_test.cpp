@@ -110,9 +110,9 @@ tb::Disk DirectoryDisk(const tb::Layout& layout) {
   tb::PutEntries(disk, dir, TestEntries());
   return disk;
 }
-Bytes Jv3Image() { return tb::ToJv3(DirectoryDisk({.sides = 2, .normal = {.sectors = 18, .double_density = true}})); }
+Bytes Jv3Image() { return tb::ToJv3(DirectoryDisk({.sides = 2, .normal = {.sectors = 18, .double_density = true}, .overrides = {}})); }
 Bytes DmkImage(bool real_disk = false) {
-  return tb::ToDmk(DirectoryDisk({.normal = {.sectors = 10, .double_density = false}}), {.real_disk = real_disk});
+  return tb::ToDmk(DirectoryDisk({.normal = {.sectors = 10, .double_density = false}, .overrides = {}}), {.real_disk = real_disk});
 }
 
 QStringList Texts(const QListWidget* list) {
@@ -368,7 +368,7 @@ class WindowTest : public QObject {
   }
 
   void damagedFileStandsOutAndItsCopySaysSo() {
-    tb::Disk disk = DirectoryDisk({.normal = {.sectors = 18, .double_density = true}});
+    tb::Disk disk = DirectoryDisk({.normal = {.sectors = 18, .double_density = true}, .overrides = {}});
     tb::DmkMap map;
     Bytes b = tb::ToDmk(disk, {}, &map);
     b[size_t(map.data[5][6])] ^= 1;  // PROG/CMD's first sector (granule 1 of track 5) fails its data CRC

@@ -238,21 +238,28 @@ Bytes ToJv3(const Disk& disk, const Jv3Options& options) {
       for (int t = 0; t < disk.tracks(); ++t)
         for (const Sector& s : disk.At(t, side).sectors) order.push_back(&s);
   }
+  // 2901 entries a block; a second block (table, write-protect byte, data)
+  // follows the first block's data when the disk has more sectors.
   constexpr size_t kEntries = 2901;
-  if (order.size() > kEntries) throw std::length_error("ToJv3: more sectors than the header holds");
-  Bytes out(0x2200, 0xFF);
-  for (size_t n = 0; n < order.size(); ++n) {
-    const Sector& s = *order[n];
-    uint8_t flags = 0;
-    if (s.double_density) flags |= 0x80;
-    if (s.mark == kMarkDir || s.mark == kMarkDirAlt) flags |= 0x20;
-    if (s.side != 0) flags |= 0x10;
-    out[3 * n] = s.track;
-    out[3 * n + 1] = s.number;
-    out[3 * n + 2] = flags;
+  if (order.size() > 2 * kEntries) throw std::length_error("ToJv3: more sectors than two header blocks hold");
+  Bytes out;
+  for (size_t first = 0; first == 0 || first < order.size(); first += kEntries) {
+    const size_t count = std::min(kEntries, order.size() - first);
+    const size_t header = out.size();
+    out.resize(header + 0x2200, 0xFF);
+    for (size_t n = 0; n < count; ++n) {
+      const Sector& s = *order[first + n];
+      uint8_t flags = 0;
+      if (s.double_density) flags |= 0x80;
+      if (s.mark == kMarkDir || s.mark == kMarkDirAlt) flags |= 0x20;
+      if (s.side != 0) flags |= 0x10;
+      out[header + 3 * n] = s.track;
+      out[header + 3 * n + 1] = s.number;
+      out[header + 3 * n + 2] = flags;
+    }
+    out[header + 8703] = options.write_protect;
+    for (size_t n = 0; n < count; ++n) out.insert(out.end(), order[first + n]->data.begin(), order[first + n]->data.end());
   }
-  out[8703] = options.write_protect;
-  for (const Sector* s : order) out.insert(out.end(), s->data.begin(), s->data.end());
   return out;
 }
 

@@ -145,6 +145,7 @@ struct Jv3Options {
   uint8_t write_protect = 0xFF;
 };
 
+// Up to 2901 sectors in one header block, up to 5802 in two.
 Bytes ToJv3(const Disk& disk, const Jv3Options& options = {});
 
 struct DmkOptions {

@@ -1,0 +1,72 @@
+// What the sector locator needs of every sector, gathered by the pass that
+// identifies the image, so that a lookup walks one track's few sectors
+// instead of the whole header table (JV3) or a record's ID fields and gaps
+// (DMK). Each format fills and reads its own part; a lookup the index was
+// not built for (another geometry, a track past the image) searches as
+// before, so every lookup gives what the search gives.
+#pragma once
+
+#include <array>
+#include <utility>
+#include <cstdint>
+#include <vector>
+
+#include "image/jv3_blocks.h"
+
+namespace vornik {
+
+struct LocatorIndex {
+  enum class Kind : uint8_t { kNone, kJv3, kDmk };
+  Kind kind = Kind::kNone;
+
+  // JV3: table entries in table order, grouped by track byte and side;
+  // jv3_first[2t + s] .. jv3_first[2t + s + 1] - 1 are those of track byte
+  // t on side s. Only entries the search can match (wholly in the image,
+  // track byte other than FF) are listed.
+  struct Jv3Entry {
+    uint16_t n;       // number in the table, through both blocks
+    uint8_t sector;   // its sector byte
+    uint8_t flags;    // its flags byte
+  };
+  std::vector<Jv3Entry> jv3_entries;
+  std::vector<std::pair<uint8_t, Jv3Entry>> jv3_pending;  // (track, entry) while building
+  std::array<uint16_t, 513> jv3_first{};
+  int jv3_examined = 0;   // entries the search looks at before the image ends
+  bool jv3_cut = false;   // the table ends inside the image's header
+  Jv3Blocks jv3_blocks;
+
+  // DMK: per track record, per ID-mark pointer in table order, the
+  // recorded sector number and what the search would take as the data
+  // mark; records in file order, dmk_first[r] .. dmk_first[r + 1] - 1.
+  struct DmkSlot {
+    int64_t taken = 0;     // offset of the data mark, or of where it would stand
+    uint8_t recorded = 0;  // the sector number of the ID field
+    uint8_t step = 1;
+  };
+  std::vector<DmkSlot> dmk_slots;
+  std::vector<uint32_t> dmk_first;
+  // The geometry the DMK part was built for.
+  int32_t dmk_track_length = 0;
+  int16_t dmk_sides = 0;
+  int16_t dmk_damindex = 0;
+
+  // The logical-to-physical table: for the track starts it was made from
+  // (the first l2p_tracks of trkstartsec), the highest start up to each
+  // track, so that the track holding a logical sector is found by halving.
+  static constexpr int kTracks = 81;
+  int l2p_tracks = -1;
+  int l2p_hint = -1;  // the last answer
+  std::array<int16_t, kTracks> l2p_from{};
+  std::array<int16_t, kTracks> l2p_max{};
+
+  // Forgets the contents, keeps the memory.
+  void Clear() {
+    kind = Kind::kNone;
+    l2p_tracks = -1;
+    jv3_entries.clear();
+    dmk_slots.clear();
+    dmk_first.clear();
+  }
+};
+
+}  // namespace vornik

@@ -1,0 +1,44 @@
+#include "image/mark_search.h"
+
+#include <bit>
+#include <cstring>
+
+namespace vornik {
+
+namespace {
+
+constexpr uint8_t kMarkMask = 0xFC;  // F8, F9, FA and FB share their top six bits
+constexpr uint8_t kMarkBase = 0xF8;
+constexpr uint8_t kMarkF9 = 0xF9;
+
+// The first byte of d[from..to] whose top six bits are those of F8, or -1:
+// (b & FC) ^ F8 is zero exactly there, and a zero byte of a word is found
+// with the usual borrow trick.
+int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
+  int64_t i = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    for (; i + 8 <= to + 1; i += 8) {
+      uint64_t x;
+      std::memcpy(&x, d + i, sizeof x);
+      const uint64_t y = (x & (kOnes * kMarkMask)) ^ (kOnes * kMarkBase);
+      const uint64_t zero = (y - kOnes) & ~y & (kOnes * 0x80);
+      if (zero != 0) return i + std::countr_zero(zero) / 8;
+    }
+  }
+  for (; i <= to; ++i) {
+    if ((d[i] & kMarkMask) == kMarkBase) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int64_t FindDataMarkIn(const uint8_t* d, int64_t from, int64_t to, bool with_f9) {
+  for (int64_t at = FindMarkFamily(d, from, to); at >= 0; at = FindMarkFamily(d, at + 1, to)) {
+    if (with_f9 || d[at] != kMarkF9) return at;
+  }
+  return -1;
+}
+
+}  // namespace vornik

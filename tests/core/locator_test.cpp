@@ -1,0 +1,161 @@
+// The sector locator's index against the search it stands in for, on every
+// image at hand; and JV3's second header block.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "image/find_sector.h"
+#include "image/jv3_blocks.h"
+#include "support.h"
+
+namespace vornik::testing {
+namespace {
+
+// Everything a lookup sets, from the same starting values.
+struct Lookup {
+  Located located;
+  int errflg, secstep, datamark_dmk, datamark_jv;
+  double fpa;
+  bool operator==(const Lookup&) const = default;
+};
+
+Lookup Look(DiskState& st, Located (*locate)(DiskState&), int track, int side, int sector) {
+  st.TrkToFind = static_cast<int16_t>(track);
+  st.SideToFind = static_cast<int16_t>(side);
+  st.SecToFind = static_cast<int16_t>(sector);
+  st.fpa = -7;
+  st.errflg = 9;
+  st.secstep = 9;
+  st.datamarkDmk = 77;
+  st.datamarkjv = 77;
+  const Located located = locate(st);
+  return {located, st.errflg, st.secstep, st.datamarkDmk, st.datamarkjv, st.fpa};
+}
+
+Disk EightInchDisk();
+
+// The real images, the samples, the fuzz seeds and regressions, and a JV3
+// with two header blocks.
+std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
+  std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())}};
+  for (const char* dir : {VORNIK_REAL_IMAGES, VORNIK_SAMPLES_DIR, VORNIK_FUZZ_DIR "/seeds", VORNIK_FUZZ_DIR "/regressions"}) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+      if (e.is_regular_file() && e.path().extension() != ".md" && e.path().extension() != ".jsonl")
+        images.emplace_back(e.path().string(), ReadBytes(e.path()));
+  }
+  return images;
+}
+
+TEST(Locator, IndexGivesWhatTheSearchGivesOnEveryImageAtHand) {
+  int compared = 0;
+  for (const auto& [name, bytes] : ImagesAtHand()) {
+    auto o = OpenBytes(bytes);
+    DiskState& st = o->st;
+    if (st.filetype.empty() || st.jv1 == 1) continue;
+    ++compared;
+    for (int track = -1; track <= st.tracks + 1; ++track)
+      for (int side = 0; side <= 2; ++side)
+        for (const int sector : {0, 1, 2, 3, 5, 9, 10, 17, 18, 25, 26, 35, 36, 128, 255, 256}) {
+          const Lookup indexed = Look(st, FindSector, track, side, sector);
+          const Lookup searched = Look(st, SearchSector, track, side, sector);
+          ASSERT_EQ(indexed, searched) << name << ": track " << track << " side " << side << " sector " << sector;
+        }
+  }
+  EXPECT_GE(compared, 10);
+}
+
+// The locator's data-mark search in a DMK gap: F9 is no data mark to it,
+// and a search that runs off the end of the file ends the open.
+TEST(Locator, DmkGapRules) {
+  Disk disk = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
+  DmkMap map;
+  const Bytes clean = ToDmk(disk, {}, &map);
+  Bytes f9 = clean;
+  f9[size_t(map.id[5][0] + 20)] = 0xF9;  // in the gap of README/TXT's first sector
+  auto o = OpenBytes(f9);
+  ASSERT_TRUE(o->Copy("README", "TXT"));
+  EXPECT_EQ(o->Copied(), SectorsOf(disk, Range(disk.TrackStart(5), disk.TrackStart(5) + 4)));
+
+  Bytes cut = clean;
+  cut.resize(size_t(map.id[39].back() + 20));  // inside the last sector's gap
+  auto c = OpenBytes(cut);
+  EXPECT_EQ(c->out.kind, OpenKind::kDamaged);
+  EXPECT_NE(c->out.detail.find("outside the image"), std::string::npos) << c->out.detail;
+}
+
+// ---- JV3 with two header blocks ---------------------------------------------
+
+// An 8-inch double-sided double-density disk: 77 tracks of 26 sectors a side
+// (4,004 sectors), a file on track 5 in the first block and one on track 70
+// in the second.
+Disk EightInchDisk() {
+  return WithEntries(Uniform(77, 2, 26, true),
+                     {{0x10, "LOW", "DAT", 10, {Slot(5, 0, 2)}}, {0x10, "HIGH", "DAT", 10, {Slot(70, 0, 2)}}});
+}
+
+TEST(Jv3SecondBlock, ListsAndCopiesWhatTheSameDiskAsDmkDoes) {
+  Disk disk = EightInchDisk();
+  const Bytes jv3 = ToJv3(disk);
+  ASSERT_EQ(jv3.size(), 2u * 0x2200 + 4004u * 256);  // two tables
+  DmkOptions dmk;
+  dmk.track_length = 10000;  // 26 double-density sectors do not fit 6400 bytes
+  auto a = OpenBytes(jv3);
+  auto b = OpenBytes(ToDmk(disk, dmk));
+  ASSERT_EQ(a->out.kind, OpenKind::kListed);
+  EXPECT_EQ(a->st.tracks, 77);
+  EXPECT_EQ(a->st.source.Sectors().size(), 4004u);  // the DOS layer and the check see both blocks
+  EXPECT_EQ(a->Items(), b->Items());
+  ASSERT_EQ(a->Items().size(), 2u);
+  for (int i = 0; i < 2; ++i)
+    for (const bool exact : {false, true}) {
+      ASSERT_TRUE(a->Copy(i, exact) && b->Copy(i, exact)) << i;
+      EXPECT_EQ(a->Copied(), b->Copied()) << i;
+    }
+  ASSERT_TRUE(a->Copy("HIGH", "DAT"));
+  EXPECT_EQ(a->Copied(), SectorsOf(disk, Range(disk.TrackStart(70), disk.TrackStart(70) + 9)));
+}
+
+// When a second block is read, and when the image says more than is read.
+TEST(Jv3SecondBlock, IsReadOnlyBehindAFullFirstBlockAndAWholeTable) {
+  constexpr size_t kTable = 0x2200, kEntries = 2901, kData = kEntries * 256;
+  auto block = [&](bool full) {
+    Bytes b(kTable + kData, 0xE5);
+    for (size_t n = 0; n < kEntries; ++n) {
+      b[3 * n] = full || n < 100 ? 1 : 0xFF;
+      b[3 * n + 1] = uint8_t(n);
+      b[3 * n + 2] = b[3 * n] == 0xFF ? 0xFF : 0x00;  // 256-byte blocks, used or free
+    }
+    return b;
+  };
+  auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  const Bytes table_only(kTable, 0x01);
+  struct Case {
+    const char* label;
+    Bytes image;
+    int count;
+    bool third;
+  } cases[] = {
+      {"one block", block(true), 1, false},
+      {"a free entry in the first", join({block(false), block(true)}), 1, false},
+      {"second table cut short", join({block(true), Bytes(kTable - 1, 0x01)}), 1, false},
+      {"two blocks", join({block(true), block(false)}), 2, false},
+      {"a third table follows", join({block(true), block(true), table_only}), 2, true},
+  };
+  for (const Case& c : cases) {
+    const Jv3Blocks b = Jv3BlocksOf(c.image);
+    EXPECT_EQ(b.count, c.count) << c.label;
+    EXPECT_EQ(b.third_unread, c.third) << c.label;
+    if (c.count == 2) {
+      EXPECT_EQ(b.header2, int64_t(kTable + kData)) << c.label;
+      EXPECT_EQ(Jv3EntryOffset(b, 2901), b.header2) << c.label;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vornik::testing
