@@ -36,8 +36,11 @@ std::string OneLine(const std::string& message) {
 // the image, a crafted directory can name the same sectors over and over.
 int64_t WriteBudget(int64_t image_bytes) { return std::max<int64_t>(4 * image_bytes, int64_t{4} << 20); }
 
-void NoteCut(const CliWindow& win, const ImageReport& report) {
-  if (report.directory_cut) win.Note("the directory holds more than 32 entry sectors; the rest is not read");
+// Says what of the image is not read; the status of a run cut short so.
+int NoteCut(const CliWindow& win, const ImageReport& report) {
+  if (report.directory_cut) win.Note(kNoteDirectoryCut);
+  if (report.unread_block) win.Note(kNoteThirdBlock);
+  return report.directory_cut || report.unread_block ? kExitCopy : kExitOk;
 }
 
 std::string PadRight(std::string text, size_t width) {
@@ -122,8 +125,7 @@ void AppendListText(std::string& out, const ImageReport& report) {
 int ListImage(DiskState& st, const std::string& path, ImageReport& report) {
   CliWindow win(path);
   if (!OpenForReport(st, win, path, report)) return kExitImage;
-  NoteCut(win, report);
-  int status = report.directory_cut ? kExitCopy : kExitOk;
+  int status = NoteCut(win, report);
   const int count = win.List1().ListCount();
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -268,8 +270,7 @@ int RunExtract(const ExtractRequest& request) {
   return ForImage(request.image, report, st, [&] {
     CliWindow win(request.image);
     if (!OpenForReport(st, win, request.image, report, /*verify=*/true)) return static_cast<int>(kExitImage);
-    NoteCut(win, report);
-    int status = report.directory_cut ? kExitCopy : kExitOk;
+    int status = NoteCut(win, report);
     const std::vector<bool> chosen = ChooseItems(request, win, status);
     std::set<std::string> names_used;
     const int64_t budget = WriteBudget(st.fileend);

@@ -62,6 +62,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, Image
   }
   FillLists(outcome.listing, win.List1(), win.List2());
   report.directory_cut = outcome.listing.cut;
+  report.unread_block = outcome.listing.unread_block;
   report.listing = std::move(outcome.listing);
   FillGeometry(st, report);
   return true;

@@ -29,6 +29,7 @@ void Summarize(DiskState& st, Listing& listing) {
   st.Disktype = NumText(st.tracks) + " Track" + st.dd + st.sda + st.sptab + st.spgaa;
   listing.summary = st.Disktype;
   listing.newdos = st.newdosflag == 1;
+  listing.unread_block = st.jv3.third_unread;
 }
 
 // Locates directory sector `s`; false when it carries no directory mark.

@@ -176,9 +176,10 @@ bool Score(const SectorSource& source, int d, Lump& c) {
   }
   c.printable = IsPrintable(gat.data() + kGatName, 2 * kGatTextBytes);
   for (int i = 0; i < kMaxEntrySectors; ++i) {
-    if (!ReadSector(source, Locate(c.numbering, gat_rel + 2 + i), s)) continue;
+    const uint8_t* bytes = SectorBytes(source, Locate(c.numbering, gat_rel + 2 + i), s);
+    if (bytes == nullptr) continue;
     for (int slot = 0; slot < kEntriesPerSector; ++slot) {
-      const uint8_t* e = s.data() + slot * kEntryBytes;
+      const uint8_t* e = bytes + slot * kEntryBytes;
       if (!IsLive(e[kEntryAttr])) continue;
       ++c.tally.live;
       c.tally.matches += hit[slot << kDecSlotShift | i] == NameHash(e + kEntryName);

@@ -32,6 +32,13 @@ bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out) {
   return s != nullptr && source.Read(*s, out) == out.size();
 }
 
+const uint8_t* SectorBytes(const SectorSource& source, const DiskSector& at, Sector& scratch) {
+  const StoredSector* s = source.Find(at.track, at.side, at.id);
+  if (s == nullptr) return nullptr;
+  if (const uint8_t* bytes = source.View(*s, scratch.size())) return bytes;
+  return source.Read(*s, scratch) == scratch.size() ? scratch.data() : nullptr;
+}
+
 SideShape ShapeOf(const SectorSource& source, int track, int side) {
   std::bitset<256> seen;
   SideShape shape;

@@ -86,6 +86,9 @@ struct Directory {
 DiskSector Locate(const Numbering& n, int64_t r);
 // Reads 256 data bytes; false when the sector is not on the disk or shorter.
 bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out);
+// The 256 bytes of the sector at `at`, in the image itself where it keeps
+// them in a row, else read into `scratch`; nothing when ReadSector fails.
+const uint8_t* SectorBytes(const SectorSource& source, const DiskSector& at, Sector& scratch);
 // The lowest ID on a track side and how many distinct IDs it holds.
 struct SideShape {
   int count = 0;

@@ -232,13 +232,26 @@ const StoredSector* SectorSource::Find(int track, int side, int id) const {
   return at == nullptr ? nullptr : &sectors_[static_cast<size_t>(static_cast<const uint8_t*>(at) - ids_.data())];
 }
 
-size_t SectorSource::Read(const StoredSector& sector, std::span<uint8_t> out) const {
-  if (sector.data < 0) return 0;
+// Where the bytes readable for `sector` end: the image, or the sector's own
+// DMK track record.
+int64_t SectorSource::EndFor(const StoredSector& sector) const {
   int64_t end = static_cast<int64_t>(image_.size());
   if (geometry_.format == ImageFormat::kDmk) {
     const int64_t record = int64_t{sector.track} * geometry_.sides + sector.side;
     end = std::min(end, kDmkHeaderSize + (record + 1) * geometry_.track_length);
   }
+  return end;
+}
+
+const uint8_t* SectorSource::View(const StoredSector& sector, size_t count) const {
+  if (sector.data < 0 || sector.step != 1 || static_cast<int64_t>(count) > FieldBytes(sector.size_code)) return nullptr;
+  if (sector.data + static_cast<int64_t>(count) > EndFor(sector)) return nullptr;
+  return image_.data() + sector.data;
+}
+
+size_t SectorSource::Read(const StoredSector& sector, std::span<uint8_t> out) const {
+  if (sector.data < 0) return 0;
+  const int64_t end = EndFor(sector);
   const int64_t want = std::min<int64_t>(static_cast<int64_t>(out.size()), FieldBytes(sector.size_code));
   if (sector.data >= end || want <= 0) return 0;
   const uint8_t* from = image_.data() + sector.data;

@@ -61,9 +61,13 @@ class SectorSource {
   // step is 2), no more than its data field holds, and returns how many
   // lay inside the image (DMK: inside the sector's own track record).
   size_t Read(const StoredSector& sector, std::span<uint8_t> out) const;
+  // The first `count` data bytes of `sector` where the image holds them one
+  // after another, all of them as Read would give them; else nothing.
+  const uint8_t* View(const StoredSector& sector, size_t count) const;
 
  private:
   void Index();
+  int64_t EndFor(const StoredSector& sector) const;
 
   std::span<const uint8_t> image_;
   SourceGeometry geometry_;

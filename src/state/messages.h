@@ -30,6 +30,11 @@ inline constexpr char kMsgCopyFailed[] = "** ERROR **  File could not be read, n
 inline constexpr char kMsgOverwrite[] = "Overwrite existing file?";
 inline constexpr char kMsgWriteFailed[] = "Error occurred while trying to close file, please retry.";
 
+// Said of an image, not shown in a box: what of it is not read.
+inline constexpr char kNoteDirectoryCut[] = "the directory holds more than 32 entry sectors; the rest is not read";
+inline constexpr char kNoteThirdBlock[] =
+    "the image goes on past its second JV3 header block; the sectors of a third are not read";
+
 // A message box with an OK button that the core asks to be shown.
 struct Notice {
   std::string text;

@@ -513,6 +513,8 @@ void VornikMain::ShowListing(const Listing& listing) {
   listing_ = listing;
   FillLists(listing_, list1_, list2_);
   mnuViewDiskMap_->setEnabled(true);
+  // Until a file is chosen, the facts line says what of the image is not read.
+  if (listing.unread_block) LblFacts_->setText(QString::fromLatin1(kNoteThirdBlock));
 }
 
 void VornikMain::ShowDiskMapOfImage() {

@@ -122,8 +122,8 @@ TEST(Jv3SecondBlock, IsReadOnlyBehindAFullFirstBlockAndAWholeTable) {
   auto block = [&](bool full) {
     Bytes b(kTable + kData, 0xE5);
     for (size_t n = 0; n < kEntries; ++n) {
-      b[3 * n] = full || n < 100 ? 1 : 0xFF;
-      b[3 * n + 1] = uint8_t(n);
+      b[3 * n] = full || n < 100 ? uint8_t(n % 20 / 10) : 0xFF;  // tracks 0 and 1, 10 sectors each
+      b[3 * n + 1] = uint8_t(n % 10);
       b[3 * n + 2] = b[3 * n] == 0xFF ? 0xFF : 0x00;  // 256-byte blocks, used or free
     }
     return b;
@@ -150,6 +150,7 @@ TEST(Jv3SecondBlock, IsReadOnlyBehindAFullFirstBlockAndAWholeTable) {
     const Jv3Blocks b = Jv3BlocksOf(c.image);
     EXPECT_EQ(b.count, c.count) << c.label;
     EXPECT_EQ(b.third_unread, c.third) << c.label;
+    EXPECT_EQ(OpenBytes(c.image)->out.listing.unread_block, c.third) << c.label;  // and the listing says so
     if (c.count == 2) {
       EXPECT_EQ(b.header2, int64_t(kTable + kData)) << c.label;
       EXPECT_EQ(Jv3EntryOffset(b, 2901), b.header2) << c.label;
