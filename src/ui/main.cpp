@@ -11,6 +11,9 @@
 //                               and exit
 //   VORNIK_SMOKE_MAP=1          with the two above: show View > Disk Map and
 //                               save the picture of its dialog instead
+//   VORNIK_FIRST_PAINT=1        once the window has first painted itself,
+//                               print "first-paint <ns>" (monotonic clock)
+//                               and exit
 #include <cstdio>
 
 #include <QApplication>
@@ -19,6 +22,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "ui/first_paint.h"
 #include "ui/icon.h"
 #include "ui/vornik_main.h"
 
@@ -38,6 +42,7 @@ int main(int argc, char** argv) {
 
   vornik::ui::VornikMain window;
   window.show();
+  if (qEnvironmentVariableIsSet("VORNIK_FIRST_PAINT")) vornik::ui::QuitAfterFirstPaint(&window);
 
   bool quit_ok = false;
   const int quit_ms = qEnvironmentVariableIntValue("VORNIK_SMOKE_QUIT_MS", &quit_ok);
