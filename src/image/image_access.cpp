@@ -17,8 +17,8 @@ bool SectorBytesInImage(const DiskState& st, int first, int count) {
   return from >= 0 && from + int64_t{st.secstep} * (count - 1) < st.fileend;
 }
 
-void CheckTrackIndex(int64_t t, const char* table) {
-  if (t < 0 || t >= kTableTracks) throw DiskError("index " + std::to_string(t) + " outside " + table);
+void ThrowTrackIndex(int64_t t, const char* table) {
+  throw DiskError("index " + std::to_string(t) + " outside " + table);
 }
 
 }  // namespace vornik

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "image/layout.h"
 #include "state/disk_state.h"
 
 namespace vornik {
@@ -35,6 +36,9 @@ bool SectorBytesInImage(const DiskState& st, int first, int count);
 inline bool SectorInImage(const DiskState& st) { return SectorBytesInImage(st, 0, 256); }
 
 // Table index checks: throw DiskError naming the table.
-void CheckTrackIndex(int64_t t, const char* table);
+[[noreturn]] void ThrowTrackIndex(int64_t t, const char* table);
+inline void CheckTrackIndex(int64_t t, const char* table) {
+  if (t < 0 || t >= kTableTracks) ThrowTrackIndex(t, table);
+}
 
 }  // namespace vornik

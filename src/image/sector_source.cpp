@@ -155,14 +155,13 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
                                          kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
   if (g.track_length <= 0 || size <= kDmkHeaderSize) return;
   const bool undoubled = (image[kDmkFlagsByte] & kDmkFlagsUndoubled) != 0;
-  size_t marks = 0;
-  for (int64_t record = kDmkHeaderSize; record + 1 < size; record += g.track_length) {
-    for (int64_t at = record; at + 1 < std::min<int64_t>(record + 2 * kDmkTablePointers, size); at += 2) {
-      if (image[at] == 0 && image[at + 1] == 0) break;
-      ++marks;
-    }
+  // Room for as many sectors a record as the first one holds.
+  size_t first_count = 0;
+  while (first_count < kDmkTablePointers && kDmkHeaderSize + 2 * int64_t(first_count) + 1 < size &&
+         (image[kDmkHeaderSize + 2 * first_count] | image[kDmkHeaderSize + 2 * first_count + 1]) != 0) {
+    ++first_count;
   }
-  out.reserve(marks);
+  out.reserve(static_cast<size_t>((size - kDmkHeaderSize) / g.track_length + 1) * first_count);
   int64_t k = 0;
   for (int64_t record = kDmkHeaderSize; record < size; record += g.track_length, ++k) {
     const int64_t end = std::min<int64_t>(record + g.track_length, size);
