@@ -31,14 +31,10 @@ Entry File(uint16_t n, std::vector<std::pair<uint8_t, uint8_t>> slots, bool term
 struct CopyCase {
   const char* label;
   std::function<Disk()> make;
-  std::function<Bytes(const Disk&)> serialize;
+  Fmt fmt;
   std::function<Bytes(Disk&)> expect;
 };
 void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.label; }
-
-Bytes AsJv1(const Disk& d) { return ToJv1(d); }
-Bytes AsJv3(const Disk& d) { return ToJv3(d); }
-Bytes AsDmk(const Disk& d) { return ToDmk(d); }
 
 auto Logical(std::vector<int> l) {
   return [l](Disk& d) { return SectorsOf(d, l); };
@@ -47,6 +43,14 @@ auto Logical(std::vector<int> l) {
 Disk Jv1Newdos(const Entry& e, int spl) {
   Disk d = Jv1With({e});
   SetNewdosMark(d, 0, spl);
+  return d;
+}
+
+// FILE/DAT with N = `n` on track 5, linked to an extension entry (slot 3 of
+// sector 173) whose own count `ext_n` does not count.
+Disk Extended(uint16_t n, std::vector<std::pair<uint8_t, uint8_t>> ext_slots, uint16_t ext_n = 0) {
+  Disk d = Jv1With({File(n, {Slot(5, 0, 1), Link(1, 3)})});
+  PutEntry(d, 173, 3, {0x90, "", "", ext_n, std::move(ext_slots)});
   return d;
 }
 
@@ -70,58 +74,42 @@ Layout GranuleLayout() {
 }
 
 const CopyCase kCopies[] = {
-    {"prog_cmd_twelve_of_fifteen", [] { return Jv1With({File(12, {{0x05, 0x22}})}); }, AsJv1, Logical(Range(55, 66))},
-    {"n_zero_copies_all", [] { return Jv1With({File(0, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+    {"prog_cmd_twelve_of_fifteen", [] { return Jv1With({File(12, {{0x05, 0x22}})}); }, Fmt::kJv1, Logical(Range(55, 66))},
+    {"n_zero_copies_all", [] { return Jv1With({File(0, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
      Logical(Cat(Range(50, 59), Range(85, 89)))},
-    {"n_above_allocated", [] { return Jv1With({File(100, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+    {"n_above_allocated", [] { return Jv1With({File(100, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
      Logical(Cat(Range(50, 59), Range(85, 89)))},
-    {"n_reached_in_first_extent", [] { return Jv1With({File(7, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, AsJv1,
+    {"n_reached_in_first_extent", [] { return Jv1With({File(7, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
      Logical(Range(50, 56))},
-    {"no_extents", [] { return Jv1With({File(4, {})}); }, AsJv1, Logical({})},
-    {"extension_entry",
-     [] {
-       Disk d = Jv1With({File(0, {Slot(5, 0, 1), Link(1, 3)})});
-       PutEntry(d, 173, 3, {0x90, "", "", 0, {Slot(9, 0, 1), Slot(12, 1, 1)}});
-       return d;
-     },
-     AsJv1, Logical(Cat(Cat(Range(50, 54), Range(90, 94)), Range(125, 129)))},
-    {"extension_count_from_primary",
-     [] {
-       Disk d = Jv1With({File(7, {Slot(5, 0, 1), Link(1, 3)})});
-       PutEntry(d, 173, 3, {0x90, "", "", 99, {Slot(9, 0, 1), Slot(12, 1, 1)}});
-       return d;
-     },
-     AsJv1, Logical(Cat(Range(50, 54), Range(90, 91)))},
-    {"link_inside_extension_ends_it",
-     [] {
-       Disk d = Jv1With({File(0, {Slot(5, 0, 1), Link(1, 3)})});
-       PutEntry(d, 173, 3, {0x90, "", "", 0, {Slot(9, 0, 1), Link(0, 5), Slot(12, 1, 1)}});
-       return d;
-     },
-     AsJv1, Logical(Cat(Range(50, 54), Range(90, 94)))},
+    {"no_extents", [] { return Jv1With({File(4, {})}); }, Fmt::kJv1, Logical({})},
+    {"extension_entry", [] { return Extended(0, {Slot(9, 0, 1), Slot(12, 1, 1)}); }, Fmt::kJv1,
+     Logical(Cat(Range(50, 54), Range(90, 94), Range(125, 129)))},
+    {"extension_count_from_primary", [] { return Extended(7, {Slot(9, 0, 1), Slot(12, 1, 1)}, 99); }, Fmt::kJv1,
+     Logical(Cat(Range(50, 54), Range(90, 91)))},
+    {"link_inside_extension_ends_it", [] { return Extended(0, {Slot(9, 0, 1), Link(0, 5), Slot(12, 1, 1)}); },
+     Fmt::kJv1, Logical(Cat(Range(50, 54), Range(90, 94)))},
     // Five slots and no end marker; the next entry's first bytes would read
     // as a slot on track 12.
     {"walk_stops_at_entry_end",
      [] {
-       Disk d = Jv1With({File(0, {Slot(5, 0, 1), Slot(6, 0, 1), Slot(7, 0, 1), Slot(8, 0, 1), Slot(9, 0, 1)}, false),
-                         {0x0C, "NEXT", "DAT", 0, {Slot(5, 0, 1)}}});
-       return d;
+       return Jv1With({File(0, {Slot(5, 0, 1), Slot(6, 0, 1), Slot(7, 0, 1), Slot(8, 0, 1), Slot(9, 0, 1)}, false),
+                       {0x0C, "NEXT", "DAT", 0, {Slot(5, 0, 1)}}});
      },
-     AsJv1, Logical({50, 51, 52, 53, 54, 60, 61, 62, 63, 64, 70, 71, 72, 73, 74, 80, 81, 82, 83, 84, 90, 91, 92, 93, 94})},
+     Fmt::kJv1, Logical({50, 51, 52, 53, 54, 60, 61, 62, 63, 64, 70, 71, 72, 73, 74, 80, 81, 82, 83, 84, 90, 91, 92, 93, 94})},
     {"over_sides_and_tracks", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(5, 2, 3)})}); },
-     AsJv3, Logical(Range(192, 209))},
+     Fmt::kJv3, Logical(Range(192, 209))},
     {"on_the_last_track_side_1", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(39, 5, 1)})}); },
-     AsJv3, Logical(Range(1434, 1439))},
-    {"dmk_double_sided", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(5, 2, 3)})}); }, AsDmk,
+     Fmt::kJv3, Logical(Range(1434, 1439))},
+    {"dmk_double_sided", [] { return WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(5, 2, 3)})}); }, Fmt::kDmk,
      Logical(Range(192, 209))},
     // Granules: 5 sectors on 10-sector tracks, 6 on 18, unchanged on 15.
     {"granule_sizes",
-     [] { return WithEntries(GranuleLayout(), {File(0, {Slot(20, 0, 1), Slot(5, 1, 1), Slot(20, 1, 1)})}); }, AsJv3,
+     [] { return WithEntries(GranuleLayout(), {File(0, {Slot(20, 0, 1), Slot(5, 1, 1), Slot(20, 1, 1)})}); }, Fmt::kJv3,
      [](Disk& d) {
        const int t20 = d.TrackStart(20), t5 = d.TrackStart(5);
-       return SectorsOf(d, Cat(Cat(Range(t20, t20 + 4), Range(t5 + 6, t5 + 11)), Range(t20 + 6, t20 + 11)));
+       return SectorsOf(d, Cat(Range(t20, t20 + 4), Range(t5 + 6, t5 + 11), Range(t20 + 6, t20 + 11)));
      }},
-    {"granule_on_track_0", [] { return WithEntries(GranuleLayout(), {File(0, {Slot(0, 1, 1)})}); }, AsDmk,
+    {"granule_on_track_0", [] { return WithEntries(GranuleLayout(), {File(0, {Slot(0, 1, 1)})}); }, Fmt::kDmk,
      Logical(Range(5, 9))},
     // The last of the 2901 entries a JV3 header holds.
     {"jv3_last_table_entry",
@@ -130,31 +118,21 @@ const CopyCase kCopies[] = {
        l.overrides = {{29, {1, true, false}}};
        return WithEntries(l, {File(1, {Slot(29, 0, 1)})});
      },
-     AsJv3, Logical({2900})},
-    {"from_1_jv3", [] { return WithEntries(Uniform(40, 1, 10, false, 1), {File(0, {Slot(5, 1, 1)})}); }, AsJv3,
+     Fmt::kJv3, Logical({2900})},
+    {"from_1_jv3", [] { return WithEntries(Uniform(40, 1, 10, false, 1), {File(0, {Slot(5, 1, 1)})}); }, Fmt::kJv3,
      Logical(Range(55, 59))},
-    {"from_1_dmk", [] { return WithEntries(Uniform(40, 1, 18, true, 1), {File(0, {Slot(5, 1, 2)})}); }, AsDmk,
+    {"from_1_dmk", [] { return WithEntries(Uniform(40, 1, 18, true, 1), {File(0, {Slot(5, 1, 2)})}); }, Fmt::kDmk,
      Logical(Range(96, 107))},
-    {"doubled_single_density",
-     [] {
-       Layout l = Uniform(40, 1, 10, false);
-       l.normal.doubled = true;
-       return WithEntries(l, {File(0, {Slot(3, 1, 2)})});
-     },
-     AsDmk, Logical(Range(35, 44))},
-    {"newdos_units", [] { return Jv1Newdos(File(0, {Slot(3, 1, 2)}), 10); }, AsJv1, Logical(Range(35, 44))},
-    {"newdos_units_beyond_track_count", [] { return Jv1Newdos(File(0, {Slot(70, 0, 1)}), 5); }, AsJv1,
+    {"doubled_single_density", [] { return WithEntries(DoubledSd(), {File(0, {Slot(3, 1, 2)})}); }, Fmt::kDmk,
+     Logical(Range(35, 44))},
+    {"newdos_units", [] { return Jv1Newdos(File(0, {Slot(3, 1, 2)}), 10); }, Fmt::kJv1, Logical(Range(35, 44))},
+    {"newdos_units_beyond_track_count", [] { return Jv1Newdos(File(0, {Slot(70, 0, 1)}), 5); }, Fmt::kJv1,
      Logical(Range(350, 354))},
     // Newdos/80 counts units from track 1 on a disk whose track 0 differs.
-    {"newdos_mixed_dmk_from_track_1", [] { return MixedNewdos(18); }, AsDmk,
-     [](Disk& d) {
-       Bytes b = SectorsOf(d, {d.TrackStart(2) + 17});
-       Bytes rest = SectorsOf(d, Range(d.TrackStart(3), d.TrackStart(3) + 3));
-       b.insert(b.end(), rest.begin(), rest.end());
-       return b;
-     }},
+    {"newdos_mixed_dmk_from_track_1", [] { return MixedNewdos(18); }, Fmt::kDmk,
+     [](Disk& d) { return SectorsOf(d, Range(d.TrackStart(2) + 17, d.TrackStart(3) + 3)); }},
     // The boot sector names no unit that fits: the usual numbering stays.
-    {"newdos_mixed_dmk_no_fit", [] { return MixedNewdos(7); }, AsDmk, Logical(Range(35, 39))},
+    {"newdos_mixed_dmk_no_fit", [] { return MixedNewdos(7); }, Fmt::kDmk, Logical(Range(35, 39))},
 };
 
 class CopyOut : public ::testing::TestWithParam<CopyCase> {};
@@ -162,7 +140,7 @@ class CopyOut : public ::testing::TestWithParam<CopyCase> {};
 TEST_P(CopyOut, CopiesExactlyTheFilesSectors) {
   const CopyCase& c = GetParam();
   Disk d = c.make();
-  auto o = OpenBytes(c.serialize(d));
+  auto o = OpenBytes(Serialize(d, c.fmt));
   ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
   const int i = o->IndexOf("FILE", "DAT");
   ASSERT_GE(i, 0);
@@ -219,18 +197,8 @@ const BadCase kBad[] = {
        d.At(6, 0).sectors[3].number = 30;
        return ToDmk(d);
      }},
-    {"sector_past_image_end",
-     [] {
-       Bytes b = Jv1Bad(File(0, {Slot(35, 0, 1)}));
-       b.resize(30 * 2560);
-       return b;
-     }},
-    {"sector_straddles_image_end",
-     [] {
-       Bytes b = Jv1Bad(File(0, {Slot(35, 0, 1)}));
-       b.resize(35 * 2560 + 100);
-       return b;
-     }},
+    {"sector_past_image_end", [] { return Cut(Jv1Bad(File(0, {Slot(35, 0, 1)})), 30 * 2560); }},
+    {"sector_straddles_image_end", [] { return Cut(Jv1Bad(File(0, {Slot(35, 0, 1)})), 35 * 2560 + 100); }},
     {"extents_overflow_copy_buffer",
      [] { return Jv1Bad(File(0, {Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32)}, false)); }},
     {"newdos_unit_overflow", [] { return ToJv1(Jv1Newdos(File(0, {Slot(200, 0, 1)}), 1275)); }},
@@ -263,9 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Entries, CopyFails, ::testing::ValuesIn(kBad),
 // whatever happens to the rest of its directory sector.
 TEST(CopyOut, EntryOfADirectorySectorCutShort) {
   Disk d = Jv1With({{0x10, "FIRST", "DAT", 0, {Slot(5, 0, 1)}}, {0x10, "SECOND", "DAT", 0, {Slot(6, 0, 1)}}});
-  Bytes b = ToJv1(d);
-  b.resize(172 * 256 + 60);  // entry 1's name is in, its extents are not
-  auto o = OpenBytes(b);
+  auto o = OpenBytes(Cut(ToJv1(d), 172 * 256 + 60));  // entry 1's name is in, its extents are not
   ASSERT_EQ(o->Items(), std::vector<std::string>{"FIRST    DAT"});
   ASSERT_TRUE(o->Copy(0));
   EXPECT_EQ(o->Copied(), SectorsOf(d, Range(50, 54)));

@@ -1,30 +1,16 @@
 // Opening images through the core: built disks of every layout read back
-// whole (geometry, summary, names and every file's bytes), where the scan
-// puts the directory, the Newdos/80 mark, refusals, and files cut short.
+// whole (geometry, summary, names, every file's bytes and every sector as the
+// DOS layer sees it), where the scan puts the directory, the Newdos/80 mark,
+// refusals, and files cut short.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
 
-#include "image/find_sector.h"
-#include "image/image_access.h"
-#include "image/read_disk_image.h"
 #include "support.h"
 
 namespace vornik::testing {
 namespace {
-
-enum class Fmt { kJv1, kJv3, kJv3SideMajor, kDmk };
-
-Bytes Serialize(const Disk& d, Fmt f, DmkOptions dmk = {}) {
-  switch (f) {
-    case Fmt::kJv1: return ToJv1(d);
-    case Fmt::kJv3: return ToJv3(d);
-    case Fmt::kJv3SideMajor: return ToJv3(d, {Jv3Order::kSideMajor});
-    case Fmt::kDmk: break;
-  }
-  return ToDmk(d, dmk);
-}
 
 // ---- round trip: built layout -> geometry, summary, names, file bytes ------
 
@@ -40,9 +26,7 @@ void PrintTo(const RoundTrip& c, std::ostream* os) { *os << c.label; }
 
 // ThreeFiles on `l` with the directory on the whole of track 17, side `side`.
 Disk DirOn(Layout l, int side = 0, std::function<void(Disk&)> quirk = {}) {
-  Disk d = MakeDisk(l);
-  const int first = d.TrackStart(17) + side * int(d.At(17, 0).sectors.size());
-  Populate(d, first, int(d.At(17, side).sectors.size()), ThreeFiles());
+  Disk d = WithEntries(l, ThreeFiles(), 17, side);
   if (quirk) quirk(d);
   return d;
 }
@@ -51,12 +35,24 @@ Layout Mixed(TrackLayout track0) {
   l.overrides = {{0, track0}};
   return l;
 }
-Layout DoubledSd() {
-  Layout l = Uniform(40, 1, 10, false);
-  l.normal.doubled = true;
-  return l;
-}
 Disk Jv1Disk(int tracks) { return Jv1With(ThreeFiles(), tracks); }
+
+// Where real DMK files keep their sectors: ID marks elsewhere on a track, data
+// marks anywhere in the window after the ID field (with mark bytes in the data
+// where a fixed window looked), a sector number twice (the lower slot counts),
+// an F8 directory mark, track 0 in doubled single density on both sides.
+Disk DmkQuirks() {
+  Layout l = Uniform(40, 2, 18, true);
+  l.overrides = {{0, {10, false, true}}};
+  return DirOn(l, 0, [](Disk& d) {
+    d.At(5, 0).first_id = 400;
+    const int distances[] = {33, 45, 46, 33};
+    for (int i = 0; i < 4; ++i) d.At(5, 0).sectors[size_t(i + 1)].mark_distance = distances[i];
+    for (int k = 7; k <= 12; ++k) d.At(5, 0).sectors[4].data[size_t(k)] = kMarkDir;
+    d.At(6, 0).sectors[7].number = 3;
+    d.At(17, 0).sectors[2].mark = kMarkDirAlt;
+  });
+}
 
 const char kSd40[] = " 40 Track   S/Density  S/Sided  Sec/Cyl. = 10 ( 10 * 1)   Spg = 5";
 const char kDd40[] = " 40 Track   D/Density  S/Sided  Sec/Cyl. = 18 ( 18 * 1)   Spg = 6";
@@ -110,6 +106,8 @@ const RoundTrip kRoundTrips[] = {
        });
      },
      Fmt::kDmk, {}, kDd40, 1, 306, 323},
+    {"dmk_quirks", DmkQuirks, Fmt::kDmk, {},
+     " 40 Track   D/Density  D/Sided  Sec/Cyl. = 20 ( 10 * 2)   Spg = 6", 2, 596, 613},
 };
 
 class RoundTripTest : public ::testing::TestWithParam<RoundTrip> {};
@@ -137,6 +135,16 @@ TEST_P(RoundTripTest, ReadsBackWhatWasBuilt) {
     ASSERT_TRUE(o->Copy(readme ? "README" : "HELLO", readme ? "TXT" : name)) << name;
     EXPECT_EQ(o->Copied(), SectorsOf(d, Range(d.TrackStart(track), d.TrackStart(track) + 4))) << name;
   }
+  const SectorSource& source = o->st.source;
+  ASSERT_EQ(source.Sectors().size(), size_t(d.LogicalCount()));
+  for (int l = 0; l < d.LogicalCount(); ++l) {
+    const Sector& want = d.Find(d.Logical(l).track, d.Logical(l).side, d.Logical(l).number);
+    const StoredSector* s = source.Find(want.track, want.side, want.number);
+    std::array<uint8_t, 256> got{};
+    ASSERT_TRUE(s && source.Read(*s, got) == 256u) << l;
+    EXPECT_EQ(got, want.data) << l;
+    EXPECT_EQ(s->dir_mark, want.mark == kMarkDir || want.mark == kMarkDirAlt) << l;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RoundTripTest, ::testing::ValuesIn(kRoundTrips),
@@ -162,9 +170,9 @@ Layout WideTrack17() {
 
 const RangeCase kRanges[] = {
     // Both sides of track 17 marked (612..629 side 0, 630.. side 1): all count.
-    {"jv3_both_sides", Fmt::kJv3, Uniform(40, 2, 18, true), Cat(Range(612, 629), Range(630, 633)),
+    {"jv3_both_sides", Fmt::kJv3, Uniform(40, 2, 18, true), Range(612, 633),
      {614, 629, 631, 633}, 612, 633, {{614, 0}, {629, 0}, {631, 0}, {633, 0}}},
-    {"dmk_both_sides", Fmt::kDmk, Uniform(40, 2, 18, true), Cat(Range(612, 629), Range(630, 633)),
+    {"dmk_both_sides", Fmt::kDmk, Uniform(40, 2, 18, true), Range(612, 633),
      {614, 629, 631, 633}, 612, 633, {{614, 0}, {629, 0}, {631, 0}, {633, 0}}},
     // The third sector read carries an ordinary mark: the walk stops there.
     {"dmk_stops_early", Fmt::kDmk, Uniform(40, 1, 18, true), Cat(Range(306, 308), Range(310, 323)), {308, 310}, 306,
@@ -287,9 +295,7 @@ TEST_P(Newdos, MarkAndItsBoxes) {
   const std::string& summary = o->out.listing.summary;
   EXPECT_EQ(summary.substr(summary.size() - 10), "   Spg = " + std::to_string(c.spg));
   EXPECT_EQ(o->out.listing.newdos, c.flag == 1);
-  if (c.flag) {
-    EXPECT_EQ(o->st.spl, c.spl);
-  }
+  if (c.flag) { EXPECT_EQ(o->st.spl, c.spl); }
   EXPECT_EQ(o->list1.ListCount(), 3);
 }
 
@@ -314,10 +320,6 @@ struct ShortCase {
 };
 void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.label; }
 
-Bytes Cut(Bytes b, size_t size) {
-  b.resize(size);
-  return b;
-}
 Bytes Dd18(DmkOptions o = {}) { return ToDmk(DirOn(Uniform(40, 1, 18, true)), o); }
 Bytes Jv1Bytes() { return ToJv1(Jv1With(ThreeFiles())); }
 Bytes Jv3From1() { return ToJv3(DirOn(Uniform(40, 1, 10, false, 1))); }
@@ -362,7 +364,6 @@ TEST_P(ShortFile, EndsAsExpectedWithoutReadingOutside) {
   EXPECT_EQ(o->notices[0].text, c.message);
   EXPECT_EQ(o->notices[0].title, "Error");
   EXPECT_EQ(o->notices[0].icon, MsgIcon::None);
-
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ShortFile, ::testing::ValuesIn(kShort),
@@ -390,52 +391,6 @@ TEST(Reopen, NumberingBaseAndListOfAnEarlierImageDoNotLeak) {
   EXPECT_EQ(o.Items(), (std::vector<std::string>{"HELLO    BAS", "HELLO    CMD", "README   TXT"}));
   ASSERT_TRUE(o.Copy("README", "TXT"));
   EXPECT_EQ(o.Copied(), SectorsOf(jv1, Range(50, 54)));
-}
-
-// ---- the DMK locator on the layouts real DMK files use -----------------------
-
-TEST(FindSectorDmk, FindsEachSectorWhereTheRecordKeepsIt) {
-  Layout l = Uniform(40, 2, 18, true);
-  l.overrides = {{0, {10, false, true}}};  // track 0 doubled single density
-  Disk disk = DirOn(l);
-  disk.At(5, 0).first_id = 400;         // ID marks elsewhere on this track
-  disk.At(6, 0).sectors[7].number = 3;  // sector 3 twice: the lower slot wins
-  disk.At(7, 0).sectors[2].mark = kMarkDirAlt;
-  Sector& unmarked = disk.At(7, 0).sectors[4];
-  unmarked.mark = kNoMark;
-  unmarked.data[0] = unmarked.data[1] = unmarked.data[2] = 0x11;
-  const int distances[] = {33, 45, 46, 33};
-  for (int i = 0; i < 4; ++i) disk.At(8, 0).sectors[size_t(i + 1)].mark_distance = distances[i];
-  for (int k = 7; k <= 12; ++k) disk.At(8, 0).sectors[4].data[size_t(k)] = kMarkDir;  // where a fixed window looked
-  DmkMap map;
-  auto o = OpenBytes(ToDmk(disk, {}, &map));
-  ASSERT_EQ(o->out.kind, OpenKind::kListed) << o->out.detail;
-  const struct {
-    int track, side, sector, slot, step;
-    uint8_t mark;
-  } cases[] = {{17, 1, 5, 5, 1, kMarkNormal}, {5, 0, 4, 4, 1, kMarkNormal},  {6, 0, 3, 3, 1, kMarkNormal},
-               {7, 0, 2, 2, 1, kMarkDirAlt}, {8, 0, 1, 1, 1, kMarkNormal},  {8, 0, 2, 2, 1, kMarkNormal},
-               {8, 0, 3, 3, 1, kMarkNormal}, {8, 0, 4, 4, 1, kMarkNormal},  {39, 1, 17, 17, 1, kMarkNormal},
-               {0, 1, 4, 4, 2, kMarkNormal}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "track " << c.track << " side " << c.side << " sector " << c.sector);
-    o->st.TrkToFind = int16_t(c.track), o->st.SideToFind = int16_t(c.side), o->st.SecToFind = int16_t(c.sector);
-    FindSector(o->st);
-    EXPECT_EQ(o->st.errflg, 0);
-    EXPECT_EQ(o->st.fpa, map.data[size_t(c.track * 2 + c.side)][size_t(c.slot)]);
-    EXPECT_EQ(o->st.datamarkDmk, c.mark);
-    EXPECT_EQ(o->st.secstep, c.step);
-    for (int k : {0, 255}) EXPECT_EQ(SectorByte(o->st, k), disk.At(c.track, c.side).sectors[size_t(c.slot)].data[size_t(k)]);
-  }
-  // No data mark: the byte after the search window stands for it.
-  o->st.TrkToFind = 7, o->st.SideToFind = 0, o->st.SecToFind = 4;
-  FindSector(o->st);
-  EXPECT_EQ(o->st.errflg, 0);
-  EXPECT_EQ(o->st.datamarkDmk, 0x11);
-  EXPECT_EQ(o->st.fpa, map.id[14][4] + 44 + 4);
-  o->st.TrkToFind = 6, o->st.SecToFind = 7;  // renumbered away
-  FindSector(o->st);
-  EXPECT_EQ(o->st.errflg, 1);
 }
 
 // The committed samples are what their generator makes.

@@ -23,19 +23,16 @@ namespace {
 using Json = nlohmann::json;
 
 // The DOS layer over an image the core opened.
-struct DosRead {
-  Opened opened;
-  const SectorSource& source;
-  const DosDisk& disk;
-  explicit DosRead(Bytes bytes) : source(opened.st.source), disk(opened.out.listing.dos) { opened.Open(std::move(bytes)); }
+struct DosRead : Opened {
+  const SectorSource& source = st.source;
+  const DosDisk& disk = out.listing.dos;
+  explicit DosRead(Bytes bytes) { Open(std::move(bytes)); }
   const DosEntry* Entry(const std::string& name11) const {
     for (const DosEntry& e : disk.entries)
       if (std::string(e.name.begin(), e.name.end()) == name11) return &e;
     return nullptr;
   }
 };
-
-std::unique_ptr<DosRead> ReadImage(Bytes bytes) { return std::make_unique<DosRead>(std::move(bytes)); }
 
 std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -44,51 +41,6 @@ std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
   std::string hex;
   for (unsigned i = 0; i < length; ++i) hex += "0123456789abcdef"[digest[i] >> 4], hex += "0123456789abcdef"[digest[i] & 15];
   return hex;
-}
-
-Bytes Concat(Disk& disk, std::initializer_list<std::pair<int, int>> runs) {
-  Bytes out;
-  for (auto [first, last] : runs)
-    for (int l = first; l <= last; ++l) out.insert(out.end(), disk.Logical(l).data.begin(), disk.Logical(l).data.end());
-  return out;
-}
-
-TEST(SectorSource, EveryFormatGivesBackEverySector) {
-  struct Case {
-    const char* what;
-    ImageFormat format;
-    int sides;
-    TrackLayout track;
-    Jv3Order order;
-  };
-  const Case cases[] = {
-      {"JV1", ImageFormat::kJv1, 1, {10, false, false}, Jv3Order::kTrackMajor},
-      {"JV3 side after side", ImageFormat::kJv3, 2, {18, true, false}, Jv3Order::kSideMajor},
-      {"DMK double density", ImageFormat::kDmk, 2, {18, true, false}, Jv3Order::kTrackMajor},
-      {"DMK single density stored twice", ImageFormat::kDmk, 1, {10, false, true}, Jv3Order::kTrackMajor},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Disk disk = MakeDisk({.tracks = 4, .sides = c.sides, .normal = c.track, .overrides = {}});
-    for (int l = 0; l < disk.LogicalCount(); ++l) FillPattern(disk, l);
-    if (c.format != ImageFormat::kJv1) disk.Logical(7).mark = kMarkDir;
-    const Bytes image = c.format == ImageFormat::kJv1   ? ToJv1(disk)
-                        : c.format == ImageFormat::kJv3 ? ToJv3(disk, {.order = c.order})
-                                                        : ToDmk(disk);
-    const SectorSource source(image, {c.format, c.sides, image[2] | image[3] << 8});
-    ASSERT_EQ(source.Sectors().size(), size_t(disk.LogicalCount()));
-    EXPECT_EQ(source.Sides(), c.sides);
-    for (int l = 0; l < disk.LogicalCount(); ++l) {
-      const Sector& want = disk.Logical(l);
-      const StoredSector* s = source.Find(want.track, want.side, want.number);
-      ASSERT_NE(s, nullptr) << l;
-      std::array<uint8_t, 256> got{};
-      EXPECT_EQ(source.Read(*s, got), 256u);
-      EXPECT_EQ(got, want.data) << l;
-      EXPECT_EQ(s->dir_mark, l == 7 && c.format != ImageFormat::kJv1) << l;
-      EXPECT_NE(s->verdict, SectorVerdict::kTruncated);
-    }
-  }
 }
 
 // What the formats can tell of a damaged sector, without a CRC.
@@ -133,31 +85,27 @@ TEST(Trsdos13, ErnZeroWithAnEof) {
   const uint8_t entry[24] = {0x10, 11, 82, 40, 0, 'H', 'E', 'R', 'Z', '5', '0', ' ', ' ', 'B', 'L', 'D', 0, 0, 0, 0, 0, 0, 5, 1 << 5 | 1};
   std::memcpy(disk.Find(17, 0, 3).data.data(), entry, sizeof entry);
   std::fill(disk.Find(17, 0, 3).data.begin() + 24, disk.Find(17, 0, 3).data.begin() + 48, 0xFF);
-  const auto r = ReadImage(ToJv3(disk));
-  ASSERT_EQ(r->disk.dos, "TRSDOS 1.3") << r->disk.note;
-  EXPECT_EQ(std::tuple(r->disk.entry_bytes, r->disk.disk_name, r->disk.disk_date), std::tuple(48, "TRSDOS", "07/01/81"));
-  EXPECT_EQ(r->disk.free_bytes, 20 * 6 * 3 * 256);
-  EXPECT_EQ(r->disk.total_bytes, 40 * 6 * 3 * 256);
-  ASSERT_EQ(r->disk.entries.size(), 1u);
-  const DosEntry& herz = r->disk.entries[0];
+  DosRead r(ToJv3(disk));
+  ASSERT_EQ(r.disk.dos, "TRSDOS 1.3") << r.disk.note;
+  EXPECT_EQ(std::tuple(r.disk.entry_bytes, r.disk.disk_name, r.disk.disk_date), std::tuple(48, "TRSDOS", "07/01/81"));
+  EXPECT_EQ(r.disk.free_bytes, 20 * 6 * 3 * 256);
+  EXPECT_EQ(r.disk.total_bytes, 40 * 6 * 3 * 256);
+  ASSERT_EQ(r.disk.entries.size(), 1u);
+  const DosEntry& herz = r.disk.entries[0];
   EXPECT_EQ(std::tuple(herz.size, herz.whole_sectors, herz.date), std::tuple(40, 1, "1982-11"));
   EXPECT_EQ(herz.sectors.size(), 3u);
-  std::string error;
-  Bytes want = Concat(disk, {{5 * 18 + 3, 5 * 18 + 3}});
-  EXPECT_EQ(AssembleFile(r->source, herz, false, &error), want);
-  want.resize(40);
-  EXPECT_EQ(AssembleFile(r->source, herz, true, &error), want);
   // The walk never reads 48-byte entries: the DOS's directory is listed, each
   // entry under its sector's logical number, and copied by the DOS layer.
-  Opened& o = r->opened;
-  ASSERT_TRUE(o.out.listing.from_dos);
-  EXPECT_EQ(o.Items(), std::vector<std::string>{"HERZ50   BLD"});
-  EXPECT_EQ(o.Places(), (std::set<std::pair<int, int>>{{17 * 18 + 2, 0}}));
-  EXPECT_EQ(std::pair(o.st.dirstartsec, int32_t(o.st.direndsec)), std::pair(17 * 18, 17 * 18 + 17));
-  ASSERT_TRUE(o.Copy(0));
-  EXPECT_EQ(o.Copied(), Concat(disk, {{5 * 18 + 3, 5 * 18 + 3}}));
-  ASSERT_TRUE(o.Copy(0, true));
-  EXPECT_EQ(o.Copied(), want);
+  ASSERT_TRUE(r.out.listing.from_dos);
+  EXPECT_EQ(r.Items(), std::vector<std::string>{"HERZ50   BLD"});
+  EXPECT_EQ(r.Places(), (std::set<std::pair<int, int>>{{17 * 18 + 2, 0}}));
+  EXPECT_EQ(std::pair(r.st.dirstartsec, int32_t(r.st.direndsec)), std::pair(17 * 18, 17 * 18 + 17));
+  Bytes want = SectorsOf(disk, {5 * 18 + 3});
+  ASSERT_TRUE(r.Copy(0));
+  EXPECT_EQ(r.Copied(), want);
+  want.resize(40);
+  ASSERT_TRUE(r.Copy(0, true));
+  EXPECT_EQ(r.Copied(), want);
 }
 
 // An LDOS disk on JV1 (GAT at track 17) whose entries show what real disks
@@ -188,9 +136,9 @@ Disk LdosDisk(const std::function<void(Disk&)>& tweak = {}) {
 
 TEST(Dos32, EntriesThatRealDisksLack) {
   Disk disk = LdosDisk();
-  const auto r = ReadImage(ToJv1(disk));
-  ASSERT_EQ(r->disk.dos, "LDOS 5.1") << r->disk.note;
-  EXPECT_EQ(r->disk.entries.size(), 6u);  // extension entries are no files
+  DosRead r(ToJv1(disk));
+  ASSERT_EQ(r.disk.dos, "LDOS 5.1") << r.disk.note;
+  EXPECT_EQ(r.disk.entries.size(), 6u);  // extension entries are no files
   struct Want {
     const char* name11;
     bool in_use;
@@ -202,29 +150,27 @@ TEST(Dos32, EntriesThatRealDisksLack) {
                         {"BIG     DAT", true, 9 * 256, true, false},        {"EMPTY   CMD", true, 0, false, true}};
   for (const Want& w : wants) {
     SCOPED_TRACE(w.name11);
-    const DosEntry* e = r->Entry(w.name11);
+    const DosEntry* e = r.Entry(w.name11);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->in_use, w.in_use);
     EXPECT_EQ(e->size, w.size);
     EXPECT_EQ(!e->error.empty(), w.error) << e->error;
     EXPECT_EQ(!e->note.empty(), w.note);
     std::string error;
-    const Bytes exact = AssembleFile(r->source, *e, true, &error);
+    const Bytes exact = AssembleFile(r.source, *e, true, &error);
     EXPECT_EQ(error.empty(), !w.error) << error;
-    if (w.size && error.empty()) {
-      EXPECT_EQ(int64_t(exact.size()), *w.size);
-    }
+    if (w.size && error.empty()) { EXPECT_EQ(int64_t(exact.size()), *w.size); }
   }
-  const DosEntry& main = *r->Entry("MAIN    CMD");
+  const DosEntry& main = *r.Entry("MAIN    CMD");
   EXPECT_EQ(main.date, "1982-02-18");
   EXPECT_EQ(main.extension_sectors.size(), 1u);
-  Bytes want = Concat(disk, {{200, 209}, {225, 229}, {240, 244}, {250, 254}, {260, 262}});
+  Bytes want = SectorsOf(disk, Cat(Range(200, 209), Range(225, 229), Range(240, 244), Range(250, 254), Range(260, 262)));
   std::string error;
-  EXPECT_EQ(AssembleFile(r->source, main, false, &error), want);
+  EXPECT_EQ(AssembleFile(r.source, main, false, &error), want);
   want.resize(27 * 256 + 100);
-  EXPECT_EQ(AssembleFile(r->source, main, true, &error), want);
+  EXPECT_EQ(AssembleFile(r.source, main, true, &error), want);
   // ERN past the allocation: the whole-sector copy takes what is allocated.
-  EXPECT_EQ(AssembleFile(r->source, *r->Entry("BIG     DAT"), false, &error), Concat(disk, {{280, 284}}));
+  EXPECT_EQ(AssembleFile(r.source, *r.Entry("BIG     DAT"), false, &error), SectorsOf(disk, Range(280, 284)));
 }
 
 // The hash index decides whether the directory is believed.
@@ -245,10 +191,10 @@ TEST(Dos32, HashIndexThatLies) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const auto r = ReadImage(ToJv1(LdosDisk(c.tweak)));
-    EXPECT_EQ(r->disk.dos, c.recognised ? "LDOS 5.1" : "") << r->disk.note;
-    EXPECT_EQ(r->disk.entries.empty(), !c.recognised);
-    EXPECT_EQ(r->disk.note.empty(), false);
+    DosRead r(ToJv1(LdosDisk(c.tweak)));
+    EXPECT_EQ(r.disk.dos, c.recognised ? "LDOS 5.1" : "") << r.disk.note;
+    EXPECT_EQ(r.disk.entries.empty(), !c.recognised);
+    EXPECT_EQ(r.disk.note.empty(), false);
   }
 }
 
@@ -287,26 +233,26 @@ TEST(RealImages, EveryLineOfDosJsonl) {
   for (const auto& [image, records] : by_image) {
     SCOPED_TRACE(image);
     std::ifstream in(dir / image, std::ios::binary);
-    const auto r = ReadImage(Bytes(std::istreambuf_iterator<char>(in), {}));
+    DosRead r(Bytes(std::istreambuf_iterator<char>(in), {}));
     std::map<std::string, std::vector<const DosEntry*>> live;
     size_t live_count = 0, file_lines = 0;
-    for (const DosEntry& e : r->disk.entries) {
+    for (const DosEntry& e : r.disk.entries) {
       if (e.in_use && e.named && !e.extension) live[Shown(e)].push_back(&e), ++live_count;
     }
     for (const Json& j : records) {
       const std::string type = j["type"], name = j.value("name", "");
       if (type == "disk") {
-        EXPECT_EQ(r->disk.dos, DosName(j)) << r->disk.note;
+        EXPECT_EQ(r.disk.dos, DosName(j)) << r.disk.note;
         if (DosName(j).empty()) continue;
-        EXPECT_EQ(r->disk.disk_name, Unescape(j["disk_name"]));
-        EXPECT_EQ(r->disk.disk_date, Unescape(j["disk_date"]));
+        EXPECT_EQ(r.disk.disk_name, Unescape(j["disk_name"]));
+        EXPECT_EQ(r.disk.disk_date, Unescape(j["disk_date"]));
         const Json& space = j["space"];
         const int64_t granule = space["sectors_per_granule"].get<int64_t>() * 256;
-        EXPECT_EQ(r->disk.free_bytes, space["granules_free"].get<int64_t>() * granule);
-        EXPECT_EQ(r->disk.total_bytes, space["granules_total"].get<int64_t>() * granule);
+        EXPECT_EQ(r.disk.free_bytes, space["granules_free"].get<int64_t>() * granule);
+        EXPECT_EQ(r.disk.total_bytes, space["granules_total"].get<int64_t>() * granule);
       } else if (type == "deleted") {
         bool listed = false;
-        for (const DosEntry& e : r->disk.entries) listed |= !e.in_use && Shown(e) == name;
+        for (const DosEntry& e : r.disk.entries) listed |= !e.in_use && Shown(e) == name;
         EXPECT_TRUE(listed) << name;
       } else {
         ++file_lines;
@@ -322,7 +268,7 @@ TEST(RealImages, EveryLineOfDosJsonl) {
                              j["lrl"].get<int>(), j["eof"].get<int>(), j["ern"].get<int>()))
             << name;
         std::string error;
-        EXPECT_EQ(Sha256Hex(AssembleFile(r->source, e, true, &error)), j["sha256"]) << name << " " << error;
+        EXPECT_EQ(Sha256Hex(AssembleFile(r.source, e, true, &error)), j["sha256"]) << name << " " << error;
       }
     }
     EXPECT_EQ(live_count, file_lines);

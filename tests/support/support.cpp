@@ -70,9 +70,10 @@ std::vector<int> Range(int first, int last) {
   return v;
 }
 
-std::vector<int> Cat(std::vector<int> a, const std::vector<int>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+Layout DoubledSd() {
+  Layout l = Uniform(40, 1, 10, false);
+  l.normal.doubled = true;
+  return l;
 }
 
 Bytes SectorsOf(Disk& disk, const std::vector<int>& logical) {
@@ -87,9 +88,10 @@ void Populate(Disk& disk, int dir_first, int dir_count, const std::vector<Entry>
   PutEntries(disk, dir_first, entries);
 }
 
-Disk WithEntries(const Layout& layout, const std::vector<Entry>& entries, int dir_track) {
+Disk WithEntries(const Layout& layout, const std::vector<Entry>& entries, int dir_track, int side) {
   Disk d = MakeDisk(layout);
-  Populate(d, d.TrackStart(dir_track), int(d.At(dir_track, 0).sectors.size()), entries);
+  const int first = d.TrackStart(dir_track) + side * int(d.At(dir_track, 0).sectors.size());
+  Populate(d, first, int(d.At(dir_track, side).sectors.size()), entries);
   return d;
 }
 
@@ -104,6 +106,21 @@ std::vector<Entry> ThreeFiles() {
   return {{0x10, "README", "TXT", 5, {Slot(5, 0, 1)}},
           {0x10, "HELLO", "BAS", 5, {Slot(6, 0, 1)}},
           {0x10, "HELLO", "CMD", 5, {Slot(7, 0, 1)}}};
+}
+
+Bytes Serialize(const Disk& d, Fmt f, DmkOptions dmk) {
+  switch (f) {
+    case Fmt::kJv1: return ToJv1(d);
+    case Fmt::kJv3: return ToJv3(d);
+    case Fmt::kJv3SideMajor: return ToJv3(d, {Jv3Order::kSideMajor});
+    case Fmt::kDmk: break;
+  }
+  return ToDmk(d, dmk);
+}
+
+Bytes Cut(Bytes b, size_t size) {
+  b.resize(size);
+  return b;
 }
 
 TempDir::TempDir() {

@@ -49,19 +49,31 @@ std::unique_ptr<Opened> OpenBytes(Bytes bytes);
 // ---- disks ----------------------------------------------------------------
 
 Layout Uniform(int tracks, int sides, int sectors, bool dd, int base = 0);
+// 40 tracks of 10 single-density sectors, stored doubled in a DMK.
+Layout DoubledSd();
 std::vector<int> Range(int first, int last);
-std::vector<int> Cat(std::vector<int> a, const std::vector<int>& b);
+// The vectors one after another.
+template <class T, class... More>
+std::vector<T> Cat(std::vector<T> a, const More&... more) {
+  (a.insert(a.end(), more.begin(), more.end()), ...);
+  return a;
+}
 // The data of these logical sectors of `disk`, one after another.
 Bytes SectorsOf(Disk& disk, const std::vector<int>& logical);
 // Every sector filled with its own pattern, the directory marked at
 // dir_first..dir_first+dir_count-1 with the entries from its third sector on.
 void Populate(Disk& disk, int dir_first, int dir_count, const std::vector<Entry>& entries, uint8_t mark = kMarkDir);
-// A disk of `layout` whose whole track `dir_track`, side 0, is the directory.
-Disk WithEntries(const Layout& layout, const std::vector<Entry>& entries, int dir_track = 17);
+// A disk of `layout` whose whole track `dir_track`, side `side`, is the directory.
+Disk WithEntries(const Layout& layout, const std::vector<Entry>& entries, int dir_track = 17, int side = 0);
 // A 40-track (or `tracks`) JV1 disk with its directory on track 17.
 Disk Jv1With(const std::vector<Entry>& entries, int tracks = 40);
 // Three ordinary files on tracks 5, 6 and 7.
 std::vector<Entry> ThreeFiles();
+
+enum class Fmt { kJv1, kJv3, kJv3SideMajor, kDmk };
+Bytes Serialize(const Disk& d, Fmt f, DmkOptions dmk = {});
+// The first `size` bytes of `b`.
+Bytes Cut(Bytes b, size_t size);
 
 // ---- files ----------------------------------------------------------------
 
