@@ -3,7 +3,8 @@
 set -e
 PACKAGES="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation nlohmann-json3-dev libcli11-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth x11-utils clang libclang-rt-dev \
-  desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin"
+  desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin \
+  dpkg-dev file lintian man-db bash-completion"
 if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
 missing=
 for p in $PACKAGES; do
