@@ -169,11 +169,11 @@ bool FolderProblem(const WriteError& error) {
 // `folder_unusable` is set when no file can be made there at all.
 int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const ExtractRequest& request,
               std::set<std::string>& names_used, bool& folder_unusable) {
-  if (!names_used.insert(row.pc_name).second) {
+  if (!names_used.insert(platform::FolderKey(row.pc_name)).second) {
     win.Note(Latin1ToUtf8(row.shown) + ": skipped, another file of this run is also named " + row.pc_name);
     return kExitWrite;
   }
-  const std::string target = request.dir + "/" + row.pc_name;
+  const std::string target = platform::InFolder(request.dir, row.pc_name);
   WriteError error;
   if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes),
                        {.replace = request.force, .image = st.channel1.Identity()}, &error)) {

@@ -127,6 +127,7 @@ int ParseAndRun(int argc, char** argv) {
   CLI::App app;
   app.set_help_flag();  // kUsage stands in for the generated help
   app.allow_extras();
+  app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.require_subcommand(0, 1);
   AddAnswerFlags(app);
   AddCommand(app, "info", request);
@@ -173,7 +174,12 @@ int main(int argc, char** argv) {
   const bool output_closed = vornik::platform::SecureStandardStreams();
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
-  const int status = ParseAndRun(argc, argv);
+  // CLI11 reads C strings; these are UTF-8 on every system.
+  std::vector<std::string> args = vornik::platform::Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& arg : args) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+  const int status = ParseAndRun(static_cast<int>(args.size()), pointers.data());
   // What could not be written is a failure too (a full disk, a closed pipe).
   if (std::fflush(stdout) != 0 || std::ferror(stdout) || output_closed) {
     std::fprintf(stderr, "vornik-cli: cannot write the output: %s\n", std::strerror(output_closed ? EBADF : errno));

@@ -10,7 +10,14 @@ namespace vornik {
 // '/', '\\' and the control bytes (below 0x20, 0x7F to 0x9F) become '_';
 // a name of dots only gets its first character replaced by '_'; an empty
 // name becomes "_".
+// In the Windows build the result also passes through WindowsHostName.
 std::string SafeHostName(const std::string& dos_name);
+
+// What a Windows file system asks more of a UTF-8 name: none of
+// < > : " | ? * (they become '_'), no dot or blank at the end (each becomes
+// '_'), and no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, in any
+// case, with any extension): '_' is put after it.
+std::string WindowsHostName(std::string name);
 
 // Latin-1 bytes to UTF-8.
 std::string Latin1ToUtf8(const std::string& text);

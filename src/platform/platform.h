@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vornik::platform {
 
@@ -29,6 +30,15 @@ struct FileId {
 std::string ErrorText(int error);
 // The folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);
+// A file's path in `folder`, joined with the system's own separator.
+std::string InFolder(const std::string& folder, const std::string& name);
+// The form in which the system's folders tell two names apart: the name
+// itself, or on Windows (whose folders ignore case) its upper case.
+std::string FolderKey(const std::string& name);
+
+// The program's arguments in UTF-8 (on Windows read from the wide command
+// line, so that a name in any script arrives whole).
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // Gives standard input, output and error that are closed a harmless place
 // to point at, so that no file the program opens later takes their place

@@ -274,6 +274,12 @@ void PendingFile::Discard() {
   handle_ = kNone;
 }
 
+std::string InFolder(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+
+std::string FolderKey(const std::string& name) { return name; }
+
+std::vector<std::string> Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 bool SecureStandardStreams() {
   bool output_closed = false;
   for (int fd = 0; fd <= 2; ++fd) {

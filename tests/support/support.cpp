@@ -1,11 +1,13 @@
 #include "support.h"
 
-#include <stdlib.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace vornik::testing {
@@ -124,9 +126,17 @@ Bytes Cut(Bytes b, size_t size) {
 }
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "vornik-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // A new folder of a random name, made by this process alone.
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = fs::temp_directory_path() / ("vornik-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) {
+      fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace);
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir() {
@@ -149,29 +159,47 @@ void WriteBytes(const fs::path& path, const Bytes& bytes) {
 
 std::vector<std::string> FolderNames(const fs::path& dir) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::u8string name = entry.path().filename().u8string();  // UTF-8 on every system
+    names.emplace_back(name.begin(), name.end());
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
 
 namespace {
+#ifdef _WIN32
+// cmd.exe: the tests' arguments hold no double quotes.
+std::string ShellQuote(const std::string& arg) { return "\"" + arg + "\""; }
+#else
 std::string ShellQuote(const std::string& arg) {
   std::string quoted = "'";
   for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
+#endif
 }  // namespace
 
 RunResult Run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd) {
   TempDir capture;
   std::string command;
+#ifdef _WIN32
+  if (!cwd.empty()) command = "cd /d " + ShellQuote(cwd.string()) + " && ";
+#else
   if (!cwd.empty()) command = "cd " + ShellQuote(cwd.string()) + " && ";
+#endif
   command += ShellQuote(program);
   for (const std::string& arg : args) command += " " + ShellQuote(arg);
   command += " >" + ShellQuote(capture / "out") + " 2>" + ShellQuote(capture / "err");
-  const int raw = std::system(command.c_str());
   RunResult result;
+#ifdef _WIN32
+  // cmd.exe /c drops the first and the last quote of the line; the
+  // arguments are UTF-8 and go to the wide call whole.
+  result.status = ::_wsystem(Utf8Path("\"" + command + "\"").c_str());
+#else
+  const int raw = std::system(command.c_str());
   if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+#endif
   const Bytes out = ReadBytes(capture.path() / "out"), err = ReadBytes(capture.path() / "err");
   result.out.assign(out.begin(), out.end());
   result.err.assign(err.begin(), err.end());

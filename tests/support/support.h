@@ -21,6 +21,9 @@ namespace vornik::testing {
 
 namespace fs = std::filesystem;
 
+// A path from UTF-8 bytes (which Windows would otherwise take in its code page).
+inline fs::path Utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
 // ---- the core as the window drives it ------------------------------------
 
 struct Opened {
@@ -85,7 +88,8 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const fs::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // `name` in UTF-8; the path in the system's own encoding.
+  std::string operator/(const std::string& name) const { return (path_ / Utf8Path(name)).string(); }
 
  private:
   fs::path path_;
