@@ -12,6 +12,11 @@ namespace vornik {
 // name becomes "_".
 std::string SafeHostName(const std::string& dos_name);
 
+// The same rules for a name that may be UTF-8 already (a file name from an
+// archive): each UTF-8 character is judged as a whole and kept, U+0080 to
+// U+009F replaced too. A name that is not UTF-8 is taken as Latin-1.
+std::string SafeHostNameUtf8(const std::string& name);
+
 // Latin-1 bytes to UTF-8.
 std::string Latin1ToUtf8(const std::string& text);
 
