@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian 12 packages Vornik needs to build, run and test.
 set -e
-PACKAGES="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation nlohmann-json3-dev libcli11-dev \
+PACKAGES="cmake g++ make qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation nlohmann-json3-dev libcli11-dev libarchive-dev python3 \
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth x11-utils clang libclang-rt-dev \
   desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin \
   dpkg-dev file lintian man-db bash-completion"

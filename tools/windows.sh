@@ -18,6 +18,6 @@ mkdir -p "$build"
 [ -d "$WINEPREFIX/drive_c" ] || wineboot --init >/dev/null 2>&1 || true
 
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/tools/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVORNIK_BUILD_UI=OFF
+  -DCMAKE_BUILD_TYPE=Release -DVORNIK_BUILD_UI=OFF -DVORNIK_ZIP=OFF
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" -j"$(nproc)" --timeout 300 --output-on-failure

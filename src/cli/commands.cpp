@@ -4,10 +4,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <set>
 
+#include "archive/zip_archive.h"
 #include "cli/cli_window.h"
+#include "cli/image_input.h"
 #include "cli/image_report.h"
 #include "cli/report_json.h"
 #include "directory/dos_name.h"
@@ -122,9 +125,9 @@ void AppendListText(std::string& out, const ImageReport& report) {
 
 // Opens one image and copies every listed file in list order, as the
 // window would copy them one after another.
-int ListImage(DiskState& st, const std::string& path, ImageReport& report) {
-  CliWindow win(path);
-  if (!OpenForReport(st, win, path, report)) return kExitImage;
+int ListImage(DiskState& st, ImageInput& input, ImageReport& report) {
+  CliWindow win(input.name);
+  if (!OpenForReport(st, win, input, report)) return kExitImage;
   int status = NoteCut(win, report);
   const int count = win.List1().ListCount();
   report.files.reserve(static_cast<size_t>(count));
@@ -168,7 +171,7 @@ bool FolderProblem(const WriteError& error) {
 // Writes the copy in copybuf under its safe name into the target folder.
 // `folder_unusable` is set when no file can be made there at all.
 int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const ExtractRequest& request,
-              std::set<std::string>& names_used, bool& folder_unusable) {
+              const platform::FileId& image, std::set<std::string>& names_used, bool& folder_unusable) {
   if (!names_used.insert(platform::FolderKey(row.pc_name)).second) {
     win.Note(Latin1ToUtf8(row.shown) + ": skipped, another file of this run is also named " + row.pc_name);
     return kExitWrite;
@@ -176,7 +179,7 @@ int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const Ext
   const std::string target = platform::InFolder(request.dir, row.pc_name);
   WriteError error;
   if (!WriteFileAtomic(target, st.copybuf.data(), static_cast<size_t>(row.bytes),
-                       {.replace = request.force, .image = st.channel1.Identity()}, &error)) {
+                       {.replace = request.force, .image = image}, &error)) {
     if (error.kind == WriteFailure::kExists) {
       win.Note(target + ": exists, not overwritten (use --force)");
     } else if (error.kind == WriteFailure::kIsImage) {
@@ -203,6 +206,11 @@ std::string BadSectorsText(const FileVerdict& v) {
   return text;
 }
 
+// Every image the operands name, in order.
+void ForEachImage(const std::vector<std::string>& operands, const std::function<void(ImageInput&)>& each) {
+  for (const std::string& operand : operands) ForEachInput(operand, each);
+}
+
 // Runs `work` for one image on `st`; running out of memory there is
 // reported like an image that cannot be read, `st` lets its memory go, and
 // the next image goes on.
@@ -226,20 +234,21 @@ int ForImage(const std::string& path, ImageReport& report, DiskState& st, Work w
 int RunInfo(const std::vector<std::string>& images) {
   DiskState st;  // one for the whole run: its memory serves every image
   int status = kExitOk;
-  for (size_t n = 0; n < images.size(); ++n) {
+  size_t n = 0;
+  ForEachImage(images, [&](ImageInput& input) {
     ImageReport report;
     int files = 0;
-    status = std::max(status, ForImage(images[n], report, st, [&] {
+    status = std::max(status, ForImage(input.name, report, st, [&] {
                         ResetKeepingBuffers(st);
-                        CliWindow win(images[n]);
-                        const bool opened = OpenForReport(st, win, images[n], report);
+                        CliWindow win(input.name);
+                        const bool opened = OpenForReport(st, win, input, report);
                         files = win.List1().ListCount();
                         return opened ? kExitOk : kExitImage;
                       }));
-    std::string out = n > 0 ? "\n" : "";
+    std::string out = n++ > 0 ? "\n" : "";
     AppendInfoBlock(out, report, files);
     Emit(out);
-  }
+  });
   return status;
 }
 
@@ -247,11 +256,11 @@ int RunList(const std::vector<std::string>& images, bool json) {
   DiskState st;  // one for the whole run: its memory serves every image
   int status = kExitOk;
   std::string out;
-  for (const std::string& path : images) {
+  ForEachImage(images, [&](ImageInput& input) {
     ImageReport report;
-    status = std::max(status, ForImage(path, report, st, [&] {
+    status = std::max(status, ForImage(input.name, report, st, [&] {
                         ResetKeepingBuffers(st);
-                        return ListImage(st, path, report);
+                        return ListImage(st, input, report);
                       }));
     if (json) {
       out = ReportJsonLine(report);
@@ -260,48 +269,79 @@ int RunList(const std::vector<std::string>& images, bool json) {
       AppendListText(out, report);
     }
     Emit(out);
+  });
+  return status;
+}
+
+namespace {
+
+// Copies the chosen files of one image into request.dir; with `make_folder`
+// that folder is made before the first file is written.
+int ExtractImage(DiskState& st, ImageInput& input, const ExtractRequest& request, bool make_folder,
+                 ImageReport& report) {
+  CliWindow win(input.name);
+  if (!OpenForReport(st, win, input, report, /*verify=*/true)) return static_cast<int>(kExitImage);
+  const platform::FileId image = input.container.valid ? input.container : st.channel1.Identity();
+  int status = NoteCut(win, report);
+  const std::vector<bool> chosen = ChooseItems(request, win, status);
+  std::set<std::string> names_used;
+  const int64_t budget = WriteBudget(st.fileend);
+  int64_t written = 0;
+  for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
+    if (!chosen[static_cast<size_t>(i)]) continue;
+    FileRow row = DescribeItem(win, report, i);
+    SectorReads reads;
+    if (!CopyListedFile(st, win, report, row, request.exact, &reads)) {
+      status = std::max(status, static_cast<int>(kExitCopy));
+      continue;
+    }
+    if (written + row.bytes > budget) {
+      win.Note("stopped before " + Latin1ToUtf8(row.shown) + ": this extract would write more than " +
+               std::to_string(budget) + " bytes, four times the image or 4 MiB");
+      return std::max(status, static_cast<int>(kExitCopy));
+    }
+    if (make_folder) {
+      if (const int error = platform::MakeFolder(request.dir); error != 0) {
+        win.Note(request.dir + ": " +
+                 (error == EEXIST ? "is there and is no folder" : platform::ErrorText(error)) +
+                 "; nothing of this image is written");
+        return std::max(status, static_cast<int>(kExitWrite));
+      }
+      make_folder = false;
+    }
+    bool folder_unusable = false;
+    const int wrote = WriteCopy(st, win, row, request, image, names_used, folder_unusable);
+    if (wrote == kExitOk) written += row.bytes;
+    // A copy of sectors that failed their check is written all the same, and said to be.
+    const FileVerdict verdict = JudgeCopy(st.source, true, reads);
+    if (wrote == kExitOk && verdict.integrity == FileIntegrity::kDamaged) {
+      win.Note(Latin1ToUtf8(row.shown) + ": written, but " + std::to_string(verdict.bad.size()) +
+               " of its sectors failed their check: " + BadSectorsText(verdict));
+    }
+    status = std::max(status, wrote);
+    if (folder_unusable) break;
   }
   return status;
 }
 
+}  // namespace
+
 int RunExtract(const ExtractRequest& request) {
-  ImageReport report;
-  DiskState st;
-  return ForImage(request.image, report, st, [&] {
-    CliWindow win(request.image);
-    if (!OpenForReport(st, win, request.image, report, /*verify=*/true)) return static_cast<int>(kExitImage);
-    int status = NoteCut(win, report);
-    const std::vector<bool> chosen = ChooseItems(request, win, status);
-    std::set<std::string> names_used;
-    const int64_t budget = WriteBudget(st.fileend);
-    int64_t written = 0;
-    for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
-      if (!chosen[static_cast<size_t>(i)]) continue;
-      FileRow row = DescribeItem(win, report, i);
-      SectorReads reads;
-      if (!CopyListedFile(st, win, report, row, request.exact, &reads)) {
-        status = std::max(status, static_cast<int>(kExitCopy));
-        continue;
-      }
-      if (written + row.bytes > budget) {
-        win.Note("stopped before " + Latin1ToUtf8(row.shown) + ": this extract would write more than " +
-                 std::to_string(budget) + " bytes, four times the image or 4 MiB");
-        return std::max(status, static_cast<int>(kExitCopy));
-      }
-      bool folder_unusable = false;
-      const int wrote = WriteCopy(st, win, row, request, names_used, folder_unusable);
-      if (wrote == kExitOk) written += row.bytes;
-      // A copy of sectors that failed their check is written all the same, and said to be.
-      const FileVerdict verdict = JudgeCopy(st.source, true, reads);
-      if (wrote == kExitOk && verdict.integrity == FileIntegrity::kDamaged) {
-        win.Note(Latin1ToUtf8(row.shown) + ": written, but " + std::to_string(verdict.bad.size()) +
-                 " of its sectors failed their check: " + BadSectorsText(verdict));
-      }
-      status = std::max(status, wrote);
-      if (folder_unusable) break;
-    }
-    return status;
+  DiskState st;  // one for the whole run: its memory serves every image
+  // The images of an archive that holds several go into a folder each.
+  const bool folder_each = ImagesInArchive(request.image) > 1;
+  archive::MemberFolders folders;
+  int status = kExitOk;
+  ForEachInput(request.image, [&](ImageInput& input) {
+    ExtractRequest into = request;
+    if (folder_each && !input.member.empty()) into.dir = platform::InFolder(request.dir, folders.For(input.member));
+    ImageReport report;
+    status = std::max(status, ForImage(input.name, report, st, [&] {
+                        ResetKeepingBuffers(st);
+                        return ExtractImage(st, input, into, into.dir != request.dir, report);
+                      }));
   });
+  return status;
 }
 
 namespace {
@@ -350,12 +390,12 @@ void AppendCheckText(std::string& out, const ImageReport& report) {
 int RunCheck(const std::vector<std::string>& images, bool json) {
   DiskState st;  // one for the whole run: its memory serves every image
   bool unreadable = false, damaged = false;
-  for (const std::string& path : images) {
+  ForEachImage(images, [&](ImageInput& input) {
     ImageReport report;
-    const int opened = ForImage(path, report, st, [&] {
+    const int opened = ForImage(input.name, report, st, [&] {
       ResetKeepingBuffers(st);
-      CliWindow win(path);
-      const bool listed = OpenForReport(st, win, path, report, /*verify=*/true);
+      CliWindow win(input.name);
+      const bool listed = OpenForReport(st, win, input, report, /*verify=*/true);
       if (!listed && !report.identified) return static_cast<int>(kExitImage);
       report.sectors = CountSectors(st.source);
       if (listed) {
@@ -377,16 +417,17 @@ int RunCheck(const std::vector<std::string>& images, bool json) {
       AppendCheckText(out, report);
     }
     Emit(out);
-  }
+  });
   return unreadable ? kExitImage : damaged ? kExitDamaged : kExitOk;
 }
 
 int RunMap(const std::string& image, const std::string& svg) {
   ImageReport report;
   DiskState st;
+  ImageInput input{.name = image};
   return ForImage(image, report, st, [&] {
     CliWindow win(image);
-    if (!OpenForReport(st, win, image, report, /*verify=*/true) && !report.identified) return static_cast<int>(kExitImage);
+    if (!OpenForReport(st, win, input, report, /*verify=*/true) && !report.identified) return static_cast<int>(kExitImage);
     const std::vector<EntryCheck> checks = CheckEntries(st, report.listing);
     const std::string text = RenderDiskMapSvg(MapOfDisk(st, report.listing, checks, image));
     WriteError error;

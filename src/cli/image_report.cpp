@@ -47,9 +47,23 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
 
 }  // namespace
 
-bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report, bool verify) {
-  report.path = path;
-  OpenOutcome outcome = OpenImage(st, path, {.verify = verify});
+bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport& report, bool verify) {
+  report.path = input.name;
+  if (input.kind) {
+    report.kind = input.kind;
+    report.error = input.error;
+    win.Note(report.error);
+    return false;
+  }
+  OpenOutcome outcome;
+  if (input.too_large) {
+    // What the open of such a file says, without its bytes.
+    outcome.kind = OpenKind::kTooLarge;
+    outcome.notices.push_back({kMsgTooLarge});
+  } else {
+    outcome = input.in_memory ? OpenImageBytes(st, std::move(input.bytes), {.verify = verify})
+                              : OpenImage(st, input.name, {.verify = verify});
+  }
   win.Show(outcome.notices);
   report.listed = outcome.kind == OpenKind::kListed;
   if (!report.listed) {

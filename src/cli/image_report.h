@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_window.h"
+#include "cli/image_input.h"
 #include "directory/read_directory.h"
 #include "extract/integrity.h"
 #include "state/disk_state.h"
@@ -63,10 +64,11 @@ struct ImageReport {
   std::vector<EntryCheck> checks;
 };
 
-// Opens `path` on the fresh state and window and fills the image part of
-// the report; `verify` checks every sector's CRCs. Returns whether the
-// directory was listed.
-bool OpenForReport(DiskState& st, CliWindow& win, const std::string& path, ImageReport& report, bool verify = false);
+// Opens the input (by its path, or its bytes moved out) on the fresh state
+// and window and fills the image part of the report; `verify` checks every
+// sector's CRCs. An input that carries an error is reported without an
+// open. Returns whether the directory was listed.
+bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport& report, bool verify = false);
 
 // The row of list item `index` (texts and item data) without copying.
 FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);

@@ -1,6 +1,8 @@
 #include "extract/safe_name.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 
 namespace vornik {
 
@@ -21,6 +23,36 @@ std::string Latin1ToUtf8(const std::string& text) {
 
 namespace {
 
+// A character that could leave the folder or trouble the file system.
+bool Unsafe(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == '/' || c == '\\'; }
+
+// "." and ".." (or any name of dots only) would name a folder.
+std::string NotOnlyDots(std::string safe) {
+  if (safe.find_first_not_of('.') == std::string::npos) {
+    if (safe.empty()) return "_";
+    safe[0] = '_';
+  }
+  return safe;
+}
+
+// The character of the UTF-8 sequence at text[i] and its length, or a
+// length of 0 when no valid sequence starts there.
+size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& c) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || i + length > text.size()) return 0;
+  c = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (next & 0x3F);
+  }
+  // Overlong forms, surrogates and anything past U+10FFFF are no characters.
+  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < least[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return 0;
+  return length;
+}
+
 bool IsWindowsDevice(const std::string& stem) {
   std::string upper;
   for (const char c : stem) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -30,6 +62,15 @@ bool IsWindowsDevice(const std::string& stem) {
   // Windows counts the superscript digits one to three as digits here too.
   return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
          number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+// A safe name as this system's folders take it.
+std::string ForThisSystem(std::string name) {
+#ifdef _WIN32
+  return WindowsHostName(std::move(name));
+#else
+  return name;
+#endif
 }
 
 }  // namespace
@@ -50,20 +91,20 @@ std::string WindowsHostName(std::string name) {
 
 std::string SafeHostName(const std::string& dos_name) {
   std::string safe;
-  for (unsigned char c : dos_name) {
-    const bool bad = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == '/' || c == '\\';
-    safe += bad ? '_' : static_cast<char>(c);
+  for (unsigned char c : dos_name) safe += Unsafe(c) ? '_' : static_cast<char>(c);
+  return ForThisSystem(Latin1ToUtf8(NotOnlyDots(safe)));
+}
+
+std::string SafeHostNameUtf8(const std::string& name) {
+  std::string safe;
+  uint32_t c = 0;
+  for (size_t i = 0; i < name.size();) {
+    const size_t length = DecodeUtf8(name, i, c);
+    if (length == 0) return SafeHostName(name);
+    safe += Unsafe(c) ? std::string(1, '_') : name.substr(i, length);
+    i += length;
   }
-  // "." and ".." (or any name of dots only) would name a folder.
-  if (safe.find_first_not_of('.') == std::string::npos) {
-    if (safe.empty()) return "_";
-    safe[0] = '_';
-  }
-#ifdef _WIN32
-  return WindowsHostName(Latin1ToUtf8(safe));
-#else
-  return Latin1ToUtf8(safe);
-#endif
+  return ForThisSystem(NotOnlyDots(safe));
 }
 
 }  // namespace vornik

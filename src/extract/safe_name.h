@@ -13,6 +13,11 @@ namespace vornik {
 // In the Windows build the result also passes through WindowsHostName.
 std::string SafeHostName(const std::string& dos_name);
 
+// The same rules for a name that may be UTF-8 already (a file name from an
+// archive): each UTF-8 character is judged as a whole and kept, U+0080 to
+// U+009F replaced too. A name that is not UTF-8 is taken as Latin-1.
+std::string SafeHostNameUtf8(const std::string& name);
+
 // What a Windows file system asks more of a UTF-8 name: none of
 // < > : " | ? * (they become '_'), no dot or blank at the end (each becomes
 // '_'), and no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, in any

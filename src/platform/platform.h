@@ -68,6 +68,9 @@ class ReadFile {
   // Reads `count` bytes from the start into `out`, in as few calls as the
   // system allows. Returns 0 or an error number (EIO when the file ended early).
   int ReadFromStart(uint8_t* out, size_t count) const;
+  // Reads at most `count` bytes from `offset` on into `out`; `got` is how
+  // many were read (0 at the end). Returns 0 or an error number.
+  int ReadAt(int64_t offset, uint8_t* out, size_t count, size_t& got) const;
   void Close();
 
  private:
@@ -82,6 +85,11 @@ class ReadFile {
 FileId IdOfPath(const std::string& path, bool follow);
 
 // ---- writing -------------------------------------------------------------
+
+// Makes the folder `path` (one level). A folder already there is used as
+// it is; anything else there, a symbolic link included, is refused with
+// EEXIST, so that nothing is written through it. Returns 0 or an error number.
+int MakeFolder(const std::string& path);
 
 // A new file being written in a folder. Where the system can, it has no
 // name until Publish, so that even a killed program leaves nothing behind;

@@ -170,6 +170,19 @@ int ReadFile::ReadFromStart(uint8_t* out, size_t count) const {
   return 0;
 }
 
+int ReadFile::ReadAt(int64_t offset, uint8_t* out, size_t count, size_t& got) const {
+  got = 0;
+  if (!IsOpen()) return EBADF;
+  if (offset < 0) return EINVAL;
+  for (;;) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), out, count, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    got = static_cast<size_t>(n);
+    return 0;
+  }
+}
+
 void ReadFile::Close() {
   if (IsOpen()) ::close(static_cast<int>(handle_));
   handle_ = kNone;
@@ -178,6 +191,14 @@ void ReadFile::Close() {
 }
 
 // ---- writing -------------------------------------------------------------
+
+int MakeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 0;
+  const int error = errno;
+  struct stat info {};
+  if (error != EEXIST || ::lstat(path.c_str(), &info) != 0) return error;
+  return S_ISDIR(info.st_mode) ? 0 : EEXIST;
+}
 
 int PendingFile::Create(const std::string& folder) {
   Discard();

@@ -230,6 +230,22 @@ int ReadFile::ReadFromStart(uint8_t* out, size_t count) const {
   return 0;
 }
 
+int ReadFile::ReadAt(int64_t offset, uint8_t* out, size_t count, size_t& got) const {
+  got = 0;
+  if (!IsOpen()) return EBADF;
+  if (offset < 0) return EINVAL;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+  DWORD read = 0;
+  if (::ReadFile(reinterpret_cast<HANDLE>(handle_), out, static_cast<DWORD>(std::min<size_t>(count, kLargestRead)),
+                 &read, &at) == 0) {
+    return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : LastErrno();
+  }
+  got = read;
+  return 0;
+}
+
 void ReadFile::Close() {
   if (IsOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = kNone;
@@ -242,6 +258,17 @@ void ReadFile::Close() {
 // Windows has no file without a name: the copy is written under a hidden
 // name in the target folder, which Publish moves into place and Discard,
 // the destructor and a console interrupt remove.
+int MakeFolder(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  if (::CreateDirectoryW(wide.c_str(), nullptr) != 0) return 0;
+  const int error = LastErrno();
+  const DWORD there = ::GetFileAttributesW(wide.c_str());
+  if (error != EEXIST || there == INVALID_FILE_ATTRIBUTES) return error;
+  // A junction or a link to a folder is refused like a file in the way.
+  const bool folder = (there & FILE_ATTRIBUTE_DIRECTORY) && !(there & FILE_ATTRIBUTE_REPARSE_POINT);
+  return folder ? 0 : EEXIST;
+}
+
 int PendingFile::Create(const std::string& folder) {
   Discard();
   folder_ = folder;

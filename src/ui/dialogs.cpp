@@ -1,21 +1,30 @@
 #include "ui/dialogs.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QVBoxLayout>
+
+#include "archive/zip_archive.h"
 
 namespace vornik::ui {
 
 QStringList ImageNameFilters() {
   // Qt takes the last parenthesised group as the patterns and, with
   // HideNameFilterDetails, shows the text before it: the description.
-  return {
+  QStringList filters = {
       QStringLiteral("All Files (*.*) (*)"),
       QStringLiteral("Dsk Files (*.dsk) (*.dsk)"),
       QStringLiteral("Dmk Files (*.dmk) (*.dmk)"),
       QStringLiteral("JV3 Files (*.jv3) (*.jv3)"),
   };
+  if (archive::ZipSupported()) filters << QStringLiteral("Zip Archives (*.zip) (*.zip)");
+  return filters;
 }
 
 std::optional<QString> QtDialogs::ChooseImage(QWidget* parent) {
@@ -31,6 +40,28 @@ std::optional<QString> QtDialogs::ChooseImage(QWidget* parent) {
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
   return files.front();
+}
+
+std::optional<int> QtDialogs::ChooseMember(QWidget* parent, const QString& archive, const QStringList& members) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("Open from Archive"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* label = new QLabel(QStringLiteral("Disk images in %1:").arg(QFileInfo(archive).fileName()));
+  label->setTextFormat(Qt::PlainText);
+  layout->addWidget(label);
+  // A list, not names to match: an archive may hold two members of one name.
+  auto* list = new QListWidget;
+  list->setObjectName(QStringLiteral("members"));
+  list->addItems(members);
+  list->setCurrentRow(0);
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel);
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+  if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
+  return list->currentRow();
 }
 
 std::optional<QString> QtDialogs::ChooseCopyTarget(QWidget* parent, const QString& folder,

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 #include "state/messages.h"
 
@@ -19,6 +20,10 @@ class Dialogs {
   // The Open dialog for a disk image: the chosen full path, or nothing when
   // the user cancelled.
   virtual std::optional<QString> ChooseImage(QWidget* parent) = 0;
+
+  // Which disk image of the zip archive `archive` to open, from `members`
+  // (their names in the archive): the index chosen, or nothing on cancel.
+  virtual std::optional<int> ChooseMember(QWidget* parent, const QString& archive, const QStringList& members) = 0;
 
   // The Save dialog that picks the folder a copy goes into, starting in
   // `folder` and proposing `proposed_name`: the confirmed full path, or
@@ -35,6 +40,7 @@ class Dialogs {
 class QtDialogs : public Dialogs {
  public:
   std::optional<QString> ChooseImage(QWidget* parent) override;
+  std::optional<int> ChooseMember(QWidget* parent, const QString& archive, const QStringList& members) override;
   std::optional<QString> ChooseCopyTarget(QWidget* parent, const QString& folder,
                                           const QString& proposed_name) override;
   MsgAnswer Message(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,

@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "archive/zip_archive.h"
 #include "directory/dos_name.h"
 #include "directory/open_image.h"
 #include "extract/copy_out_file.h"
@@ -344,13 +345,24 @@ void VornikMain::OpenImagePath(const QString& path) {
   std::vector<EntryCheck> checks;
   if (separator == std::string::npos) {
     st_.Filename = name;
+    archive_id_ = {};
     OpenFile(st_.Filename);
+  } else if (archive::IsZipPath(name)) {
+    std::string shown;
+    std::optional<OpenOutcome> opened = LoadArchiveMember(name, shown);
+    if (!opened) return;  // the choice was cancelled: nothing changes
+    out = std::move(*opened);
+    st_.Filename = shown;
+    archive_id_ = platform::IdOfPath(name, /*follow=*/true);
+    // The archive's folder becomes the current one: the Save dialog starts there.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
   } else {
     // The image's folder becomes the current one: the Save dialog starts there.
     QDir::setCurrent(QFileInfo(path).absolutePath());
     out = LoadImage(name);
-    if (out.kind == OpenKind::kListed) checks = CheckEntries(st_, out.listing);
+    archive_id_ = {};
   }
+  if (separator != std::string::npos && out.kind == OpenKind::kListed) checks = CheckEntries(st_, out.listing);
   TxtFilename_->setText(QFile::decodeName(QByteArray::fromStdString(st_.Filename)));
   TxtFilename_->setCursorPosition(0);
   if (separator == std::string::npos) return;
@@ -366,20 +378,75 @@ void VornikMain::OpenImagePath(const QString& path) {
   RefreshLists();
 }
 
-OpenOutcome VornikMain::LoadImage(const std::string& name) {
+template <typename T>
+T VornikMain::Busy(std::function<T()> work) {
   // A large image takes a moment to read and scan: the window keeps
   // repainting meanwhile, with a busy cursor, and takes no input.
   QApplication::setOverrideCursor(Qt::WaitCursor);
   loading_ = true;
-  QFutureWatcher<OpenOutcome> watcher;
+  QFutureWatcher<T> watcher;
   QEventLoop loop;
-  connect(&watcher, &QFutureWatcher<OpenOutcome>::finished, &loop, &QEventLoop::quit);
-  watcher.setFuture(QtConcurrent::run([this, name] { return OpenImage(st_, name, {.verify = true}); }));
+  connect(&watcher, &QFutureWatcher<T>::finished, &loop, &QEventLoop::quit);
+  watcher.setFuture(QtConcurrent::run(std::move(work)));
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   loading_ = false;
   QApplication::restoreOverrideCursor();
   if (close_after_load_) QTimer::singleShot(0, this, &QWidget::close);
   return watcher.result();
+}
+
+OpenOutcome VornikMain::LoadImage(const std::string& name) {
+  return Busy<OpenOutcome>([this, name] { return OpenImage(st_, name, {.verify = true}); });
+}
+
+std::optional<OpenOutcome> VornikMain::LoadArchiveMember(const std::string& name, std::string& shown) {
+  struct Listed {
+    std::vector<archive::Member> members;
+    std::string error;
+  };
+  Listed listed = Busy<Listed>([name] {
+    Listed l;
+    l.error = archive::ReadZip(name, [&](archive::Member& m) {
+      if (m.state == archive::MemberState::kNamed) l.members.push_back(std::move(m));
+    }, {.names_only = true}).error;
+    return l;
+  });
+  if (close_after_load_) return std::nullopt;
+  OpenOutcome failed;
+  failed.kind = OpenKind::kUnreadable;
+  shown = name;
+  if (listed.members.empty()) {
+    failed.notices.push_back({listed.error.empty() ? "There is no disk image in this archive."
+                                                   : "The archive cannot be read: " + listed.error,
+                              MsgIcon::Exclamation});
+    return failed;
+  }
+  size_t chosen = 0;
+  if (listed.members.size() > 1) {
+    QStringList names;
+    for (const archive::Member& m : listed.members) names << QString::fromUtf8(m.name);
+    const std::optional<int> pick = dialogs_->ChooseMember(this, QFile::decodeName(name.c_str()), names);
+    if (!pick || *pick < 0 || static_cast<size_t>(*pick) >= listed.members.size()) return std::nullopt;
+    chosen = static_cast<size_t>(*pick);
+  }
+  const size_t index = listed.members[chosen].index;
+  shown = archive::MemberLabel(name, listed.members[chosen].name);
+  return Busy<OpenOutcome>([this, name, index, failed]() mutable {
+    std::optional<archive::Member> member;
+    const std::string error =
+        archive::ReadZip(name, [&](archive::Member& m) { member = std::move(m); }, {.only = index}).error;
+    if (member && member->state == archive::MemberState::kRead)
+      return OpenImageBytes(st_, std::move(member->bytes), {.verify = true});
+    if (member && member->state == archive::MemberState::kTooLarge) {
+      // Refused as such a file is.
+      failed.kind = OpenKind::kTooLarge;
+      failed.notices.push_back({kMsgTooLarge});
+      return failed;
+    }
+    const std::string why = member && !member->error.empty() ? member->error : error.empty() ? "it is gone" : error;
+    failed.notices.push_back({"The disk image cannot be read from the archive: " + why, MsgIcon::Exclamation});
+    return failed;
+  });
 }
 
 void VornikMain::closeEvent(QCloseEvent* event) {
@@ -440,7 +507,7 @@ bool VornikMain::SaveAsFile(const std::string& FileName) {
   };
   // Only a Yes replaces: a name that appears after the check found it free
   // is asked about then, never overwritten unasked.
-  WriteOptions options{.replace = false, .image = st_.channel1.Identity()};
+  WriteOptions options{.replace = false, .image = archive_id_.valid ? archive_id_ : st_.channel1.Identity()};
   if (PathExists(name)) {
     if (!replace_agreed()) return false;
     options.replace = true;

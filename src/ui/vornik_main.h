@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "directory/open_image.h"
 #include "directory/read_directory.h"
 #include "extract/integrity.h"
+#include "platform/platform.h"
 #include "state/disk_state.h"
 #include "state/messages.h"
 #include "state/sorted_list.h"
@@ -90,8 +92,16 @@ class VornikMain : public QMainWindow {
   void SetBoxForeColor(TextBox box, int32_t colour);
   MsgAnswer MsgBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& title);
   void ShowNotices(const Notices& notices);
+  // `work` run beside the window's event loop, which keeps repainting with
+  // a busy cursor and takes no input meanwhile.
+  template <typename T>
+  T Busy(std::function<T()> work);
   // The core's open of `name`, run beside the window's event loop.
   OpenOutcome LoadImage(const std::string& name);
+  // The open of a disk image inside the zip archive `name`: the one it
+  // holds, or the one chosen from the list of several; `shown` becomes
+  // ARCHIVE/MEMBER. Nothing when the choice was cancelled.
+  std::optional<OpenOutcome> LoadArchiveMember(const std::string& name, std::string& shown);
   // The format, summary and DOS boxes and the two lists of an opened image.
   void ShowListing(const Listing& listing);
   // The listed entry of List1's item `index`, or none.
@@ -105,6 +115,7 @@ class VornikMain : public QMainWindow {
   SortedList list1_;
   SortedList list2_;
   std::unique_ptr<Dialogs> dialogs_;
+  platform::FileId archive_id_;  // the archive the open image came from: a copy never replaces it
   bool loading_ = false;
   bool close_after_load_ = false;
 

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "archive/zip_archive.h"
 #include "image_builder.h"
 #include "ui/dialogs.h"
 #include "ui/vornik_main.h"
@@ -49,6 +50,10 @@ namespace {
 // the scripted Yes/No, No when none is left.
 struct ScriptedDialogs : vornik::ui::Dialogs {
   std::optional<QString> ChooseImage(QWidget*) override { return ++open_dialogs, Next(open_answers); }
+  std::optional<int> ChooseMember(QWidget*, const QString&, const QStringList& names) override {
+    members = names;
+    return member_answer;
+  }
   std::optional<QString> ChooseCopyTarget(QWidget*, const QString& folder, const QString& name) override {
     save_folders << folder;
     proposed << name;
@@ -64,6 +69,8 @@ struct ScriptedDialogs : vornik::ui::Dialogs {
     return a.isNull() ? std::nullopt : std::optional<QString>(a);
   }
   QStringList open_answers, save_answers;
+  QStringList members;  // what the member chooser last listed
+  std::optional<int> member_answer;
   QList<MsgAnswer> answers;
   int open_dialogs = 0;
   QStringList proposed, save_folders;  // the names and folders the Save dialog was opened with
@@ -261,6 +268,36 @@ class WindowTest : public QObject {
     w->mnuFileItem_Click(1);
     QCOMPARE(Box(*w, "TxtFilename"), path);
     QCOMPARE(Texts(Child<QListWidget>(*w, "List1")), listing);
+  }
+
+  // A zip: one image opens at once, of several the one chosen from the
+  // list of image members, a cancelled choice changes nothing.
+  void opensFromAZip() {
+#ifndef VORNIK_TEST_ZIPS
+    QSKIP("built without zip archives");
+#else
+    const QString zips = QStringLiteral(VORNIK_TEST_ZIPS);
+    auto w = MakeWindow();
+    Open(*w, zips + "/one.zip");
+    QCOMPARE(Box(*w, "TxtFilename"), zips + "/one.zip/disks/newdos80-jv1.dsk");
+    QVERIFY(dialogs->members.isEmpty());
+    QCOMPARE(Child<QListWidget>(*w, "List1")->count(), 4);
+    dialogs->member_answer = std::nullopt;
+    Open(*w, zips + "/two.zip");
+    QCOMPARE(dialogs->members, QStringList({"newdos80-jv1.dsk", "double-density.dmk"}));
+    QCOMPARE(Box(*w, "TxtFilename"), zips + "/one.zip/disks/newdos80-jv1.dsk");
+    dialogs->member_answer = 1;
+    Open(*w, zips + "/two.zip");
+    QCOMPARE(Box(*w, "TxtFilename"), zips + "/two.zip/double-density.dmk");
+    QCOMPARE(Box(*w, "Txtfiletype"), QStringLiteral("DMK"));
+    dialogs->member_answer = 4;
+    Open(*w, zips + "/bad.zip");
+    QCOMPARE(dialogs->members, QStringList({"bomb.dsk", "liar.dsk", "corrupt.dsk", "good.dsk", "encrypted.dsk", "last.dsk"}));
+    QCOMPARE(dialogs->messages.back().text,
+             QStringLiteral("The disk image cannot be read from the archive: the member is encrypted; it is not read"));
+    QCOMPARE(Child<QListWidget>(*w, "List1")->count(), 0);
+    QCOMPARE(dialogs->messages.size(), size_t(1));
+#endif
   }
 
   void selectionShowsTheName() {
@@ -497,11 +534,28 @@ class DialogsTest : public QObject {
       if (d->isVisible()) static_cast<QDialog*>(d)->reject();
     });
     const std::optional<QString> chosen = dialogs.ChooseImage(nullptr);
-    QCOMPARE(descriptions, (QStringList{"All Files (*.*)", "Dsk Files (*.dsk)", "Dmk Files (*.dmk)",
-                                        "JV3 Files (*.jv3)"}));
+    QStringList want{"All Files (*.*)", "Dsk Files (*.dsk)", "Dmk Files (*.dmk)", "JV3 Files (*.jv3)"};
+    if (vornik::archive::ZipSupported()) want << "Zip Archives (*.zip)";
+    QCOMPARE(descriptions, want);
     QCOMPARE(all_files_rows, 3);
     QVERIFY(chosen.has_value());
     QCOMPARE(*chosen, dir.filePath("NODOT"));
+  }
+
+  void memberChooserListsTheNamesAndGivesTheRow() {
+    for (const bool open : {true, false}) {
+      QStringList shown;
+      WhenShown<QDialog>([&](QDialog* d) {
+        auto* list = d->findChild<QListWidget*>(QStringLiteral("members"));
+        for (int i = 0; list && i < list->count(); ++i) shown << list->item(i)->text();
+        if (list) list->setCurrentRow(1);
+        open ? d->accept() : d->reject();
+      });
+      const std::optional<int> row =
+          vornik::ui::QtDialogs().ChooseMember(nullptr, QStringLiteral("/x/set.zip"), {"a/one.dsk", "one.dsk"});
+      QCOMPARE(shown, QStringList({"a/one.dsk", "one.dsk"}));
+      QCOMPARE(row, open ? std::optional<int>(1) : std::nullopt);
+    }
   }
 
   void saveDialogStartsInTheFolderProposesTheNameAndAsksNothing() {
