@@ -17,6 +17,7 @@ namespace {
 
 constexpr size_t kBlockBytes = 64 * 1024;  // read from the file at a time
 constexpr size_t kChunkBytes = 1 << 20;    // unpacked into a member's bytes at a time
+constexpr size_t kProbeBytes = 1 << 14;    // read at a time beyond the stated size
 
 // libarchive turns member names into the thread's character set. Under a
 // UTF-8 one for the walk, names come out alike in the window and the
@@ -83,7 +84,10 @@ ArchivePtr NewZipReader() {
 
 std::string LibraryError(::archive* a) {
   const char* text = archive_error_string(a);
-  return text ? text : "unknown fault";
+  std::string said = text ? text : "unknown fault";
+  // Some of the library's texts end in a line break.
+  while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) said.pop_back();
+  return said;
 }
 
 // One walk over an opened archive.
@@ -167,10 +171,21 @@ class Walk {
         return true;
       }
       const size_t before = bytes.size();
-      const size_t want = static_cast<size_t>(std::min<int64_t>(kChunkBytes, cap - static_cast<int64_t>(before)));
-      bytes.resize(before + want);
-      const la_ssize_t got = archive_read_data(a_, bytes.data() + before, want);
-      bytes.resize(before + static_cast<size_t>(std::max<la_ssize_t>(got, 0)));
+      const size_t left = static_cast<size_t>(cap - static_cast<int64_t>(before));
+      la_ssize_t got = 0;
+      if (bytes.capacity() > before) {
+        // Into the room kept for the size the archive states.
+        const size_t want = std::min({kChunkBytes, left, bytes.capacity() - before});
+        bytes.resize(before + want);
+        got = archive_read_data(a_, bytes.data() + before, want);
+        bytes.resize(before + static_cast<size_t>(std::max<la_ssize_t>(got, 0)));
+      } else {
+        // Past it (or with no size stated) a small read tells whether there
+        // is more, so that a member of the size it states is held once.
+        uint8_t probe[kProbeBytes];
+        got = archive_read_data(a_, probe, std::min(kProbeBytes, left));
+        if (got > 0) bytes.insert(bytes.end(), probe, probe + got);
+      }
       if (got < 0) {
         member.error = "the member cannot be unpacked: " + LibraryError(a_);
         bytes = {};

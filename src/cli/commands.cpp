@@ -427,6 +427,10 @@ int RunMap(const std::string& image, const std::string& svg) {
   ImageInput input{.name = image};
   return ForImage(image, report, st, [&] {
     CliWindow win(image);
+    if (archive::IsZipPath(image)) {
+      win.Note("map draws one disk image, not an archive: unpack the image first");
+      return static_cast<int>(kExitImage);
+    }
     if (!OpenForReport(st, win, input, report, /*verify=*/true) && !report.identified) return static_cast<int>(kExitImage);
     const std::vector<EntryCheck> checks = CheckEntries(st, report.listing);
     const std::string text = RenderDiskMapSvg(MapOfDisk(st, report.listing, checks, image));

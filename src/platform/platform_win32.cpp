@@ -113,7 +113,7 @@ void SetPending(const std::wstring& name) {
 std::string HiddenName(const std::string& folder) {
   static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static std::mt19937 mix{std::random_device{}()};
-  std::string name = folder + "\\.vornik-";
+  std::string name = InFolder(folder, ".vornik-");
   for (int i = 0; i < 6; ++i) name += kChars[mix() % (sizeof kChars - 1)];
   return name;
 }
@@ -144,7 +144,9 @@ FileId IdOfPath(const std::string& path, bool follow) {
 }
 
 std::string InFolder(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && IsSeparator(folder.back())) return folder + name;
+  // "C:" is the current folder of drive C, not its root.
+  const bool drive_only = folder.size() == 2 && folder[1] == ':';
+  if (folder.empty() || drive_only || IsSeparator(folder.back())) return folder + name;
   return folder + "\\" + name;
 }
 
@@ -275,7 +277,9 @@ int PendingFile::Create(const std::string& folder) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::string name = HiddenName(folder);
     const std::wstring wide = Wide(name);
-    const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deletion alone: Ctrl+C can remove it while it is open.
+    const HANDLE h =
+        ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD code = ::GetLastError();
       if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;

@@ -431,7 +431,7 @@ std::optional<OpenOutcome> VornikMain::LoadArchiveMember(const std::string& name
   }
   const size_t index = listed.members[chosen].index;
   shown = archive::MemberLabel(name, listed.members[chosen].name);
-  return Busy<OpenOutcome>([this, name, index, failed]() mutable {
+  OpenOutcome out = Busy<OpenOutcome>([this, name, index, failed]() mutable {
     std::optional<archive::Member> member;
     const std::string error =
         archive::ReadZip(name, [&](archive::Member& m) { member = std::move(m); }, {.only = index}).error;
@@ -447,6 +447,10 @@ std::optional<OpenOutcome> VornikMain::LoadArchiveMember(const std::string& name
     failed.notices.push_back({"The disk image cannot be read from the archive: " + why, MsgIcon::Exclamation});
     return failed;
   });
+  // Images past a damaged part of the archive are not in the list: say so.
+  if (!listed.error.empty())
+    out.notices.push_back({"Not every disk image of the archive could be listed: " + listed.error, MsgIcon::Exclamation});
+  return out;
 }
 
 void VornikMain::closeEvent(QCloseEvent* event) {

@@ -66,6 +66,8 @@ def main(out, samples):
         add(z, "caf\u00e9.Dmk", b"utf-8 name")
         add(z, "../../evil.jv1", b"hostile name")
         add(z, "ctl\x1b.dsk", b"control character")
+        add(z, "short.dsk", b"S" * 40)
+    patch(os.path.join(out, "mixed.zip"), "short.dsk", size=30)
 
     bad = os.path.join(out, "bad.zip")
     with zipfile.ZipFile(bad, "w") as z:

@@ -266,6 +266,19 @@ TEST(SafeHostName, WindowsRule) {
   for (const auto& [in, out] : cases) EXPECT_EQ(WindowsHostName(in), out) << in;
 }
 
+// Where a copy lands, and when two names are one, as this system sees it.
+TEST(Platform, JoinsAndComparesNamesAsTheSystemDoes) {
+#ifdef _WIN32
+  const char* const joined[][3] = {{"out", "A.TXT", "out\\A.TXT"}, {"C:", "A.TXT", "C:A.TXT"},
+                                   {"C:\\", "A.TXT", "C:\\A.TXT"}, {"out/", "A.TXT", "out/A.TXT"}};
+  EXPECT_EQ(platform::FolderKey("alpha.bas"), platform::FolderKey("ALPHA.BAS"));
+#else
+  const char* const joined[][3] = {{"out", "A.TXT", "out/A.TXT"}, {"C:", "A.TXT", "C:/A.TXT"}};
+  EXPECT_NE(platform::FolderKey("alpha.bas"), platform::FolderKey("ALPHA.BAS"));
+#endif
+  for (const auto& [folder, name, path] : joined) EXPECT_EQ(platform::InFolder(folder, name), path) << folder;
+}
+
 TEST(WriteFileAtomic, ReplacesOnlyWhenAskedNeverTheImageWholeOrNotAtAll) {
   TempDir dir;
   WriteError error;
