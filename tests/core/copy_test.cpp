@@ -200,7 +200,7 @@ const BadCase kBad[] = {
        return ToDmk(d);
      }},
     {"sector_past_image_end", [] { return Cut(Jv1Bad(File(0, {Slot(35, 0, 1)})), 30 * 2560); }},
-    {"sector_straddles_image_end", [] { return Cut(Jv1Bad(File(0, {Slot(35, 0, 1)})), 35 * 2560 + 100); }},
+    {"sector_straddles_image_end", [] { return Cut(Jv1Bad(File(0, {Slot(35, 0, 1)})), 35 * 2560 + 4 * 256 + 100); }},  // its last sector
     {"extents_overflow_copy_buffer",
      [] { return Jv1Bad(File(0, {Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32), Slot(1, 0, 32)}, false)); }},
     {"newdos_unit_overflow", [] { return ToJv1(Jv1Newdos(File(0, {Slot(200, 0, 1)}), 1275)); }},
