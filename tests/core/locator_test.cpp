@@ -138,6 +138,7 @@ TEST(Jv3SecondBlock, IsReadOnlyBehindAFullFirstBlockAndAWholeTable) {
       {"second table cut short", Cat(block(true), Bytes(kTable - 1, 0x01)), 1, false},
       {"two blocks", Cat(block(true), block(false)), 2, false},
       {"a third table follows", Cat(block(true), block(true), table_only), 2, true},
+      {"after two full blocks, a cut table", Cat(block(true), block(true), Bytes(kTable - 1, 0x01)), 2, false},
   };
   for (const Case& c : cases) {
     const Jv3Blocks b = Jv3BlocksOf(c.image);
