@@ -4,7 +4,7 @@
 # (b) its good images are extracted, each into a folder of its name; (c)
 # hostile member names, and a link where a member's folder goes, write
 # nothing outside -o; (d) one image alone writes into -o; (e) a file named
-# .zip that is none is unreadable.
+# .zip that is none is unreadable; (f) map takes no archive.
 #   archive_bad.sh VORNIK_CLI ZIPS SAMPLE_JV1_IMAGE
 set -u
 cli=$1 zips=$2 sample=$3 work=$(mktemp -d) failures=0
@@ -70,6 +70,11 @@ cp "$sample" "$work/not.zip"
 status=$?
 [ "$status" = 2 ] && grep -q '"image":"[^"]*/not.zip","error":"not a zip archive, or a damaged one: [^"]*","kind":"unreadable"' \
   "$work/not.json" || fail "not.zip (status $status)"
+
+# f) map draws one image: an archive is named as such, and no picture is written.
+"$cli" map "$zips/one.zip" -o "$work/one.svg" >/dev/null 2>"$work/map.err"
+status=$?
+[ "$status" = 2 ] && grep -q "not an archive" "$work/map.err" && [ ! -e "$work/one.svg" ] || fail "map one.zip (status $status)"
 
 [ "$failures" = 0 ] && echo "bad and hostile archives: every member said, nothing written outside -o"
 exit "$((failures > 0))"
