@@ -55,15 +55,9 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
     win.Note(report.error);
     return false;
   }
-  OpenOutcome outcome;
-  if (input.too_large) {
-    // What the open of such a file says, without its bytes.
-    outcome.kind = OpenKind::kTooLarge;
-    outcome.notices.push_back({kMsgTooLarge});
-  } else {
-    outcome = input.in_memory ? OpenImageBytes(st, std::move(input.bytes), {.verify = verify})
-                              : OpenImage(st, input.name, {.verify = verify});
-  }
+  OpenOutcome outcome = input.too_large ? TooLargeOutcome()
+                        : input.in_memory ? OpenImageBytes(st, std::move(input.bytes), {.verify = verify})
+                                          : OpenImage(st, input.name, {.verify = verify});
   win.Show(outcome.notices);
   report.listed = outcome.kind == OpenKind::kListed;
   if (!report.listed) {

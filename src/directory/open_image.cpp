@@ -63,6 +63,13 @@ OpenOutcome OpenImage(DiskState& st, const std::string& path, const OpenOptions&
   return ReadOpened(st, options);
 }
 
+OpenOutcome TooLargeOutcome() {
+  OpenOutcome out;
+  out.kind = OpenKind::kTooLarge;
+  out.notices.push_back({kMsgTooLarge});
+  return out;
+}
+
 OpenOutcome OpenImageBytes(DiskState& st, std::vector<uint8_t> bytes, const OpenOptions& options) {
   st.channel1.OpenMemory(std::move(bytes));
   return ReadOpened(st, options);

@@ -42,4 +42,9 @@ OpenOutcome OpenImage(DiskState& st, const std::string& path, const OpenOptions&
 // The same for an image already in memory.
 OpenOutcome OpenImageBytes(DiskState& st, std::vector<uint8_t> bytes, const OpenOptions& options = {});
 
+// What the open of an image larger than any disk image gives, for one whose
+// bytes were never read (an archive member told by its size): refused with
+// kMsgTooLarge, the state untouched.
+OpenOutcome TooLargeOutcome();
+
 }  // namespace vornik

@@ -437,12 +437,7 @@ std::optional<OpenOutcome> VornikMain::LoadArchiveMember(const std::string& name
         archive::ReadZip(name, [&](archive::Member& m) { member = std::move(m); }, {.only = index}).error;
     if (member && member->state == archive::MemberState::kRead)
       return OpenImageBytes(st_, std::move(member->bytes), {.verify = true});
-    if (member && member->state == archive::MemberState::kTooLarge) {
-      // Refused as such a file is.
-      failed.kind = OpenKind::kTooLarge;
-      failed.notices.push_back({kMsgTooLarge});
-      return failed;
-    }
+    if (member && member->state == archive::MemberState::kTooLarge) return TooLargeOutcome();  // as such a file is
     const std::string why = member && !member->error.empty() ? member->error : error.empty() ? "it is gone" : error;
     failed.notices.push_back({"The disk image cannot be read from the archive: " + why, MsgIcon::Exclamation});
     return failed;
