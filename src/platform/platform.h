@@ -9,6 +9,7 @@
 // codes differ maps them onto these, and ErrorText() says them in words.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,7 +68,15 @@ class ReadFile {
   FileId Id() const { return id_; }
   // Reads `count` bytes from the start into `out`, in as few calls as the
   // system allows. Returns 0 or an error number (EIO when the file ended early).
-  int ReadFromStart(uint8_t* out, size_t count) const;
+  int ReadFromStart(uint8_t* out, size_t count) const {
+    for (size_t done = 0; done < count;) {
+      size_t got = 0;
+      if (const int error = ReadAt(static_cast<int64_t>(done), out + done, count - done, got); error != 0) return error;
+      if (got == 0) return EIO;  // shorter than it was
+      done += got;
+    }
+    return IsOpen() ? 0 : EBADF;
+  }
   // Reads at most `count` bytes from `offset` on into `out`; `got` is how
   // many were read (0 at the end). Returns 0 or an error number.
   int ReadAt(int64_t offset, uint8_t* out, size_t count, size_t& got) const;

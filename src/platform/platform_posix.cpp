@@ -157,19 +157,6 @@ int ReadFile::Open(const std::string& path) {
   return 0;
 }
 
-int ReadFile::ReadFromStart(uint8_t* out, size_t count) const {
-  if (!IsOpen()) return EBADF;
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(static_cast<int>(handle_), out + done, count - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) return EIO;  // shorter than it was
-    done += static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 int ReadFile::ReadAt(int64_t offset, uint8_t* out, size_t count, size_t& got) const {
   got = 0;
   if (!IsOpen()) return EBADF;

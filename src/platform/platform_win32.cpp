@@ -213,25 +213,6 @@ int ReadFile::Open(const std::string& path) {
   return 0;
 }
 
-int ReadFile::ReadFromStart(uint8_t* out, size_t count) const {
-  if (!IsOpen()) return EBADF;
-  const HANDLE h = reinterpret_cast<HANDLE>(handle_);
-  size_t done = 0;
-  while (done < count) {
-    OVERLAPPED at{};  // the offset of each read, not a shared file position
-    at.Offset = static_cast<DWORD>(done & 0xFFFFFFFFu);
-    at.OffsetHigh = static_cast<DWORD>(uint64_t{done} >> 32);
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(count - done, kLargestRead));
-    DWORD got = 0;
-    if (::ReadFile(h, out + done, want, &got, &at) == 0) {
-      return ::GetLastError() == ERROR_HANDLE_EOF ? EIO : LastErrno();
-    }
-    if (got == 0) return EIO;  // shorter than it was
-    done += got;
-  }
-  return 0;
-}
-
 int ReadFile::ReadAt(int64_t offset, uint8_t* out, size_t count, size_t& got) const {
   got = 0;
   if (!IsOpen()) return EBADF;
