@@ -238,9 +238,6 @@ void ReadFile::Close() {
 
 // ---- writing -------------------------------------------------------------
 
-// Windows has no file without a name: the copy is written under a hidden
-// name in the target folder, which Publish moves into place and Discard,
-// the destructor and a console interrupt remove.
 int MakeFolder(const std::string& path) {
   const std::wstring wide = Wide(path);
   if (::CreateDirectoryW(wide.c_str(), nullptr) != 0) return 0;
@@ -252,6 +249,9 @@ int MakeFolder(const std::string& path) {
   return folder ? 0 : EEXIST;
 }
 
+// Windows has no file without a name: the copy is written under a hidden
+// name in the target folder, which Publish moves into place and Discard,
+// the destructor and a console interrupt remove.
 int PendingFile::Create(const std::string& folder) {
   Discard();
   folder_ = folder;
