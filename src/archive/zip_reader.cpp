@@ -1,4 +1,5 @@
-// The zip reader over libarchive: the only file that includes it.
+// The zip reader over libarchive: the only file that includes it, and
+// the one that loads it.
 #include <archive.h>
 #include <archive_entry.h>
 #include <locale.h>
@@ -14,6 +15,51 @@
 namespace vornik::archive {
 
 namespace {
+
+// libarchive is loaded when the first archive is read, not at start: a run
+// over disk images alone, the usual one, starts without it and the dozen
+// libraries it brings along (a few milliseconds a process).
+#define VORNIK_ARCHIVE_CALLS(X)                                                                                  \
+  X(archive_read_new) X(archive_read_free) X(archive_read_support_format_zip) X(archive_error_string)            \
+  X(archive_set_error) X(archive_read_next_header) X(archive_entry_filetype) X(archive_entry_pathname)           \
+  X(archive_entry_pathname_utf8) X(archive_entry_is_encrypted) X(archive_entry_size_is_set) X(archive_entry_size) \
+  X(archive_read_data) X(archive_read_set_callback_data) X(archive_read_set_read_callback)                        \
+  X(archive_read_set_seek_callback) X(archive_read_set_skip_callback) X(archive_read_open1)                       \
+  X(archive_read_open_memory)
+
+#ifndef VORNIK_LIBARCHIVE_NAME
+#define VORNIK_LIBARCHIVE_NAME "libarchive.so.13"  // its name since libarchive 3.0
+#endif
+
+struct Library {
+#define VORNIK_POINTER(f) decltype(&::f) f = nullptr;
+  VORNIK_ARCHIVE_CALLS(VORNIK_POINTER)
+#undef VORNIK_POINTER
+  std::string error;  // why it could not be loaded; empty when it was
+};
+
+// The calls; each is there once Unavailable() has said no.
+const Library& Lib() {
+  static const Library library = [] {
+    Library l;
+    void* handle = platform::OpenSharedLibrary(VORNIK_LIBARCHIVE_NAME, l.error);
+    if (handle == nullptr) return l;
+#define VORNIK_LOAD(f)                                                                        \
+  l.f = reinterpret_cast<decltype(&::f)>(platform::SharedLibraryFunction(handle, #f));        \
+  if (l.f == nullptr && l.error.empty()) l.error = VORNIK_LIBARCHIVE_NAME " has no " #f;
+    VORNIK_ARCHIVE_CALLS(VORNIK_LOAD)
+#undef VORNIK_LOAD
+    return l;
+  }();
+  return library;
+}
+
+// An error for the result when libarchive is not at hand.
+bool Unavailable(ArchiveResult& result) {
+  if (Lib().error.empty()) return false;
+  result.error = "zip archives cannot be read: libarchive is not loaded: " + Lib().error;
+  return true;
+}
 
 constexpr size_t kBlockBytes = 64 * 1024;  // read from the file at a time
 constexpr size_t kChunkBytes = 1 << 20;    // unpacked into a member's bytes at a time
@@ -51,7 +97,7 @@ la_ssize_t ReadBlock(::archive* a, void* data, const void** buffer) {
   size_t got = 0;
   const int error = in->file.ReadAt(in->position, in->block.data(), in->block.size(), got);
   if (error != 0) {
-    archive_set_error(a, error, "%s", platform::ErrorText(error).c_str());
+    Lib().archive_set_error(a, error, "%s", platform::ErrorText(error).c_str());
     return ARCHIVE_FATAL;
   }
   in->position += static_cast<int64_t>(got);
@@ -74,16 +120,16 @@ la_int64_t Skip(::archive*, void* data, la_int64_t request) {
   return skipped;
 }
 
-using ArchivePtr = std::unique_ptr<::archive, decltype(&archive_read_free)>;
+using ArchivePtr = std::unique_ptr<::archive, decltype(&::archive_read_free)>;
 
 ArchivePtr NewZipReader() {
-  ArchivePtr a(archive_read_new(), &archive_read_free);
-  if (a) archive_read_support_format_zip(a.get());
+  ArchivePtr a(Lib().archive_read_new(), Lib().archive_read_free);
+  if (a) Lib().archive_read_support_format_zip(a.get());
   return a;
 }
 
 std::string LibraryError(::archive* a) {
-  const char* text = archive_error_string(a);
+  const char* text = Lib().archive_error_string(a);
   std::string said = text ? text : "unknown fault";
   // Some of the library's texts end in a line break.
   while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) said.pop_back();
@@ -102,7 +148,7 @@ class Walk {
   void Run(const Visitor& visit, ArchiveResult& result) {
     for (size_t index = 0;; ++index) {
       archive_entry* entry = nullptr;
-      const int header = archive_read_next_header(a_, &entry);
+      const int header = Lib().archive_read_next_header(a_, &entry);
       if (header == ARCHIVE_EOF) return;
       if (header != ARCHIVE_OK && header != ARCHIVE_WARN) {
         result.error = index == 0 ? "not a zip archive, or a damaged one: " + LibraryError(a_)
@@ -110,9 +156,9 @@ class Walk {
                                         " entries: " + LibraryError(a_);
         return;
       }
-      if (archive_entry_filetype(entry) != AE_IFREG) continue;
-      const char* name = archive_entry_pathname(entry);
-      if (!name) name = archive_entry_pathname_utf8(entry);
+      if (Lib().archive_entry_filetype(entry) != AE_IFREG) continue;
+      const char* name = Lib().archive_entry_pathname(entry);
+      if (!name) name = Lib().archive_entry_pathname_utf8(entry);
       Member member{.index = index, .name = name ? name : ""};
       const bool image = IsImageMemberName(member.name);
       if (!image && !IsArchiveMemberName(member.name)) continue;
@@ -147,7 +193,7 @@ class Walk {
   // Reads the member's data into member.bytes; false when the walk cannot go on.
   bool ReadMember(archive_entry* entry, Member& member) {
     member.state = MemberState::kFailed;
-    if (archive_entry_is_encrypted(entry)) {
+    if (Lib().archive_entry_is_encrypted(entry)) {
       member.error = "the member is encrypted; it is not read";
       return true;
     }
@@ -158,12 +204,12 @@ class Walk {
     const int64_t cap = options_.limits.member_bytes;
     // A member that says it is larger is told by that alone. One that says
     // less than it holds is read up to the cap and told by its bytes.
-    if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= cap) {
+    if (Lib().archive_entry_size_is_set(entry) && Lib().archive_entry_size(entry) >= cap) {
       member.state = MemberState::kTooLarge;
       return true;
     }
     std::vector<uint8_t>& bytes = member.bytes;
-    if (archive_entry_size_is_set(entry)) bytes.reserve(static_cast<size_t>(std::max<int64_t>(archive_entry_size(entry), 0)));
+    if (Lib().archive_entry_size_is_set(entry)) bytes.reserve(static_cast<size_t>(std::max<int64_t>(Lib().archive_entry_size(entry), 0)));
     for (;;) {
       if (static_cast<int64_t>(bytes.size()) >= cap) {
         member.state = MemberState::kTooLarge;
@@ -177,13 +223,13 @@ class Walk {
         // Into the room kept for the size the archive states.
         const size_t want = std::min({kChunkBytes, left, bytes.capacity() - before});
         bytes.resize(before + want);
-        got = archive_read_data(a_, bytes.data() + before, want);
+        got = Lib().archive_read_data(a_, bytes.data() + before, want);
         bytes.resize(before + static_cast<size_t>(std::max<la_ssize_t>(got, 0)));
       } else {
         // Past it (or with no size stated) a small read tells whether there
         // is more, so that a member of the size it states is held once.
         uint8_t probe[kProbeBytes];
-        got = archive_read_data(a_, probe, std::min(kProbeBytes, left));
+        got = Lib().archive_read_data(a_, probe, std::min(kProbeBytes, left));
         if (got > 0) bytes.insert(bytes.end(), probe, probe + got);
       }
       if (got < 0) {
@@ -227,16 +273,17 @@ bool ZipSupported() { return true; }
 ArchiveResult ReadZip(const std::string& path, const Visitor& visit, const ReadOptions& options) {
   const Utf8Names names;
   ArchiveResult result;
+  if (Unavailable(result)) return result;
   FileInput in;
   if (const int error = in.file.Open(path); error != 0) {
     result.error = "the archive cannot be opened: " + platform::ErrorText(error);
     return result;
   }
   ArchivePtr a = NewZipReader();
-  if (!a || archive_read_set_callback_data(a.get(), &in) != ARCHIVE_OK ||
-      archive_read_set_read_callback(a.get(), ReadBlock) != ARCHIVE_OK ||
-      archive_read_set_seek_callback(a.get(), Seek) != ARCHIVE_OK ||
-      archive_read_set_skip_callback(a.get(), Skip) != ARCHIVE_OK || archive_read_open1(a.get()) != ARCHIVE_OK) {
+  if (!a || Lib().archive_read_set_callback_data(a.get(), &in) != ARCHIVE_OK ||
+      Lib().archive_read_set_read_callback(a.get(), ReadBlock) != ARCHIVE_OK ||
+      Lib().archive_read_set_seek_callback(a.get(), Seek) != ARCHIVE_OK ||
+      Lib().archive_read_set_skip_callback(a.get(), Skip) != ARCHIVE_OK || Lib().archive_read_open1(a.get()) != ARCHIVE_OK) {
     result.error = "not a zip archive, or a damaged one: " + (a ? LibraryError(a.get()) : std::string("out of memory"));
     return result;
   }
@@ -247,8 +294,9 @@ ArchiveResult ReadZip(const std::string& path, const Visitor& visit, const ReadO
 ArchiveResult ReadZipBytes(std::span<const uint8_t> bytes, const Visitor& visit, const ReadOptions& options) {
   const Utf8Names names;
   ArchiveResult result;
+  if (Unavailable(result)) return result;
   ArchivePtr a = NewZipReader();
-  if (!a || archive_read_open_memory(a.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) {
+  if (!a || Lib().archive_read_open_memory(a.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) {
     result.error = "not a zip archive, or a damaged one: " + (a ? LibraryError(a.get()) : std::string("out of memory"));
     return result;
   }

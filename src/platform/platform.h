@@ -47,6 +47,12 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // standard output was closed.
 bool SecureStandardStreams();
 
+// A shared library loaded by its file name (found where the system finds
+// libraries), or nullptr with `why` saying what went wrong; it stays loaded.
+void* OpenSharedLibrary(const std::string& name, std::string& why);
+// The address of a function the library exports, or nullptr.
+void* SharedLibraryFunction(void* library, const char* name);
+
 // ---- reading -------------------------------------------------------------
 
 // A regular file open for reading; closed when the object goes.

@@ -1,4 +1,5 @@
 // The platform calls on Linux and other POSIX systems.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -301,5 +302,16 @@ bool SecureStandardStreams() {
   }
   return output_closed;
 }
+
+void* OpenSharedLibrary(const std::string& name, std::string& why) {
+  void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* error = dlerror();
+    why = error ? error : name + ": cannot be loaded";
+  }
+  return library;
+}
+
+void* SharedLibraryFunction(void* library, const char* name) { return dlsym(library, name); }
 
 }  // namespace vornik::platform

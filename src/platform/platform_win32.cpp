@@ -324,4 +324,14 @@ void PendingFile::Discard() {
   }
 }
 
+void* OpenSharedLibrary(const std::string& name, std::string& why) {
+  const HMODULE library = ::LoadLibraryW(Wide(name).c_str());
+  if (library == nullptr) why = name + ": cannot be loaded: " + ErrorText(LastErrno());
+  return reinterpret_cast<void*>(library);
+}
+
+void* SharedLibraryFunction(void* library, const char* name) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
 }  // namespace vornik::platform

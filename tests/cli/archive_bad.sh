@@ -4,7 +4,8 @@
 # (b) its good images are extracted, each into a folder of its name; (c)
 # hostile member names, and a link where a member's folder goes, write
 # nothing outside -o; (d) one image alone writes into -o; (e) a file named
-# .zip that is none is unreadable; (f) map takes no archive.
+# .zip that is none is unreadable; (f) map takes no archive; (g) without a
+# loadable libarchive an archive is unreadable and images list as ever.
 #   archive_bad.sh VORNIK_CLI ZIPS SAMPLE_JV1_IMAGE
 set -u
 cli=$1 zips=$2 sample=$3 work=$(mktemp -d) failures=0
@@ -75,6 +76,13 @@ status=$?
 "$cli" map "$zips/one.zip" -o "$work/one.svg" >/dev/null 2>"$work/map.err"
 status=$?
 [ "$status" = 2 ] && grep -q "not an archive" "$work/map.err" && [ ! -e "$work/one.svg" ] || fail "map one.zip (status $status)"
+
+# g) A library of libarchive's name that is none stands in for a missing one.
+mkdir "$work/lib" && : >"$work/lib/libarchive.so.13"
+LD_LIBRARY_PATH=$work/lib "$cli" list "$zips/one.zip" "$sample" >"$work/nolib.out" 2>"$work/nolib.err"
+status=$?
+[ "$status" = 2 ] && grep -q "one.zip: zip archives cannot be read: libarchive is not loaded: " "$work/nolib.err" &&
+  grep -q "newdos80-jv1.dsk: JV1, 4 files" "$work/nolib.out" || fail "no libarchive (status $status)"
 
 [ "$failures" = 0 ] && echo "bad and hostile archives: every member said, nothing written outside -o"
 exit "$((failures > 0))"

@@ -62,10 +62,11 @@ for page in vornik vornik-cli; do
     fail "/usr/share/man/man1/$page.1.gz is not docs/man/$page.1"
 done
 
-# Depends comes from the libraries the programs are linked against.
+# Depends comes from the libraries the programs are linked against, and
+# libarchive, which they load when they first read an archive.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libarchive13; do
   case ", $depends" in
     *", $lib "* | *", $lib,"* | *", $lib") ;;
     *) fail "Depends lacks $lib" ;;
