@@ -124,7 +124,7 @@ void AppendListText(std::string& out, const ImageReport& report) {
 }
 
 // Opens one image and copies every listed file in list order, as the
-// window would copy them one after another.
+// window would copy them one after another; only their sizes are kept.
 int ListImage(DiskState& st, ImageInput& input, ImageReport& report) {
   CliWindow win(input.name);
   if (!OpenForReport(st, win, input, report)) return kExitImage;
@@ -133,7 +133,9 @@ int ListImage(DiskState& st, ImageInput& input, ImageReport& report) {
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     FileRow& row = report.files.emplace_back(DescribeItem(win, report, i));
-    if (!CopyListedFile(st, win, report, row)) status = std::max(status, static_cast<int>(kExitCopy));
+    if (!CopyListedFile(st, win, report, row, false, nullptr, /*measure=*/true)) {
+      status = std::max(status, static_cast<int>(kExitCopy));
+    }
   }
   return status;
 }

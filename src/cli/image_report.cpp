@@ -87,10 +87,10 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
 }
 
 bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact,
-                    SectorReads* reads) {
+                    SectorReads* reads, bool measure) {
   st.Copyfilename.clear();
   Notices notices;
-  const CopyStatus status = row.listed ? CopyListedEntry(st, report.listing, *row.listed, exact, notices, reads)
+  const CopyStatus status = row.listed ? CopyListedEntry(st, report.listing, *row.listed, exact, notices, reads, measure)
                                        : CopyStatus::kOutsideDirectory;
   win.Show(notices);
   if (status == CopyStatus::kOutsideDirectory) {

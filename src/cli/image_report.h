@@ -75,8 +75,9 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);
 
 // Copies the entry of `row` as the copy button does (with `exact`, the DOS's
 // size); fills the copy part of `row`. Returns whether copybuf[0..fpb)
-// holds the file.
+// holds the file; with `measure` only the size is wanted and copybuf is
+// left alone.
 bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact = false,
-                    SectorReads* reads = nullptr);
+                    SectorReads* reads = nullptr, bool measure = false);
 
 }  // namespace vornik::cli

@@ -158,15 +158,16 @@ const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry) {
 }
 
 void FillLists(const Listing& listing, SortedList& list1, SortedList& list2) {
-  std::vector<std::pair<std::string, int32_t>> by_sector, by_slot;
+  std::vector<std::pair<std::string, int32_t>> by_sector;
+  std::vector<int32_t> slots;
   by_sector.reserve(listing.entries.size());
-  by_slot.reserve(listing.entries.size());
+  slots.reserve(listing.entries.size());
   for (const ListedEntry& e : listing.entries) {
     by_sector.emplace_back(e.text, e.sector);
-    by_slot.emplace_back(e.text, e.slot);
+    slots.push_back(e.slot);
   }
   list1.Fill(std::move(by_sector));
-  list2.Fill(std::move(by_slot));
+  list2.FillLike(list1, slots);  // the same texts in the same order: sorted once
 }
 
 }  // namespace vornik

@@ -169,12 +169,11 @@ struct Lump {
 
 bool Score(const SectorSource& source, int d, Lump& c) {
   const int64_t gat_rel = int64_t{d} * c.gpl * kLumpGranuleSectors;
-  Sector gat, hit, s;
-  if (!ReadSector(source, Locate(c.numbering, gat_rel), gat) ||
-      !ReadSector(source, Locate(c.numbering, gat_rel + 1), hit)) {
-    return false;
-  }
-  c.printable = IsPrintable(gat.data() + kGatName, 2 * kGatTextBytes);
+  Sector gat_scratch, hit_scratch, s;
+  const uint8_t* gat = SectorBytes(source, Locate(c.numbering, gat_rel), gat_scratch);
+  const uint8_t* hit = gat ? SectorBytes(source, Locate(c.numbering, gat_rel + 1), hit_scratch) : nullptr;
+  if (hit == nullptr) return false;
+  c.printable = IsPrintable(gat + kGatName, 2 * kGatTextBytes);
   for (int i = 0; i < kMaxEntrySectors; ++i) {
     const uint8_t* bytes = SectorBytes(source, Locate(c.numbering, gat_rel + 2 + i), s);
     if (bytes == nullptr) continue;

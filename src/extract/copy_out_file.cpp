@@ -29,6 +29,7 @@ struct CopyFailed {};
 struct CopyRun {
   Notices& notices;
   SectorReads* reads;
+  bool measure;  // no bytes into copybuf
   void Read(const DiskState& st) const {
     if (reads) reads->push_back({st.TrkToFind, static_cast<uint8_t>(st.SideToFind), static_cast<uint8_t>(st.SecToFind)});
   }
@@ -158,13 +159,15 @@ void CopySectors(DiskState& st, const CopyRun& run, int w, int16_t n) {
       }
       const int64_t at = AsIndex(st.fpb);
       if (at + kSectorBytes > static_cast<int64_t>(st.copybuf.size())) throw CopyFailed{};
-      // The locate checked that all 256 bytes lie in the image.
-      const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa);
-      uint8_t* to = st.copybuf.data() + at;
-      if (st.secstep == 1) {
-        std::memcpy(to, from, kSectorBytes);
-      } else {
-        for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
+      if (!run.measure) {
+        // The locate checked that all 256 bytes lie in the image.
+        const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa);
+        uint8_t* to = st.copybuf.data() + at;
+        if (st.secstep == 1) {
+          std::memcpy(to, from, kSectorBytes);
+        } else {
+          for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
+        }
       }
       st.fpa += double(kSectorBytes) * st.secstep;
       st.fpb = double(at + kSectorBytes);
@@ -175,8 +178,8 @@ void CopySectors(DiskState& st, const CopyRun& run, int w, int16_t n) {
 
 }  // namespace
 
-bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, SectorReads* reads) {
-  const CopyRun run{notices, reads};
+bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, SectorReads* reads, bool measure) {
+  const CopyRun run{notices, reads, measure};
   try {
     st.fpb = 0;
     st.Copyfilename.clear();
@@ -212,7 +215,8 @@ bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, 
 namespace {
 
 // The DOS layer's copy of `entry` into copybuf, as CopyOutFile leaves its own.
-bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices& notices, SectorReads* reads) {
+bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices& notices, SectorReads* reads,
+                      bool measure) {
   if (reads) {
     reads->push_back(entry.dir_sector);
     reads->insert(reads->end(), entry.extension_sectors.begin(), entry.extension_sectors.end());
@@ -228,7 +232,7 @@ bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices&
                                            : std::string(kMsgCopyFailed)});
     return false;
   }
-  std::copy(bytes.begin(), bytes.end(), st.copybuf.begin());
+  if (!measure) std::copy(bytes.begin(), bytes.end(), st.copybuf.begin());
   st.fpb = double(bytes.size());
   st.Filename = st.Copyfilename;
   return true;
@@ -237,20 +241,20 @@ bool AssembleIntoCopy(DiskState& st, const DosEntry& entry, bool exact, Notices&
 }  // namespace
 
 CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
-                           Notices& notices, SectorReads* reads) {
+                           Notices& notices, SectorReads* reads, bool measure) {
   st.secnum = entry.sector;
   if (st.secnum < st.dirstartsec || st.secnum > st.direndsec) return CopyStatus::kOutsideDirectory;
   const DosEntry* dos = entry.dos >= 0 ? &listing.dos.entries[static_cast<size_t>(entry.dos)] : nullptr;
   bool copied;
   if (dos && (listing.from_dos || (exact && dos->size))) {
-    copied = AssembleIntoCopy(st, *dos, exact, notices, reads);
+    copied = AssembleIntoCopy(st, *dos, exact, notices, reads, measure);
   } else {
     if (exact) {
       notices.push_back({DosName::FromItem(entry.text).Shown() +
                              ": the disk's DOS gives no size for it: whole sectors are copied",
                          MsgIcon::Exclamation, kProgramTitle});
     }
-    copied = CopyOutFile(st, entry.sector, entry.slot, notices, reads);
+    copied = CopyOutFile(st, entry.sector, entry.slot, notices, reads, measure);
   }
   return copied ? CopyStatus::kCopied : CopyStatus::kFailed;
 }

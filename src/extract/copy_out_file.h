@@ -20,7 +20,10 @@ namespace vornik {
 // extension entry's, and its data sectors.
 using SectorReads = std::vector<DiskSector>;
 
-bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, SectorReads* reads = nullptr);
+// With `measure` a copy takes every step and check but leaves copybuf as
+// it was: fpb says how many bytes it would hold (a listing's sizes).
+bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, SectorReads* reads = nullptr,
+                 bool measure = false);
 
 enum class CopyStatus {
   kCopied,
@@ -35,7 +38,7 @@ enum class CopyStatus {
 // DOS layer; where the DOS knows no size the exact copy takes whole
 // sectors and a notice says so.
 CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
-                           Notices& notices, SectorReads* reads = nullptr);
+                           Notices& notices, SectorReads* reads = nullptr, bool measure = false);
 
 // The listed entry in that directory sector and slot, or none.
 const ListedEntry* FindListed(const Listing& listing, int32_t sector, int32_t slot);

@@ -21,6 +21,7 @@ int SortedList::Compare(const std::string& a, const std::string& b) {
 
 void SortedList::Clear() {
   items_.clear();
+  given_.clear();
   new_index_ = -1;
   list_index_ = -1;
 }
@@ -32,6 +33,7 @@ int SortedList::AddItem(const std::string& text) {
   });
   const int index = static_cast<int>(at - items_.begin());
   items_.insert(at, Item{text, 0});
+  given_.clear();
   if (list_index_ >= index) ++list_index_;  // the selected item moved down one place
   new_index_ = index;
   return index;
@@ -42,15 +44,30 @@ void SortedList::Fill(std::vector<std::pair<std::string, int32_t>> items) {
   if (items.empty()) return;
   // Sorted by position, equal texts keeping their order; the last one given
   // goes behind every item equal to it.
-  std::vector<uint32_t> order(items.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t a, uint32_t b) { return Compare(items[a].first, items[b].first) < 0; });
+  // Compare() is a byte comparison of the texts with a-z folded: fold
+  // each text once and compare the folded ones as strings.
+  std::vector<std::string> folded(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    folded[i] = items[i].first;
+    for (char& c : folded[i]) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+  }
+  given_.resize(items.size());
+  for (uint32_t i = 0; i < given_.size(); ++i) given_[i] = i;
+  std::stable_sort(given_.begin(), given_.end(), [&](uint32_t a, uint32_t b) { return folded[a] < folded[b]; });
   items_.reserve(items.size());
-  for (const uint32_t i : order) {
+  for (const uint32_t i : given_) {
     if (i == items.size() - 1) new_index_ = static_cast<int>(items_.size());
     items_.push_back(Item{std::move(items[i].first), items[i].second});
   }
+}
+
+void SortedList::FillLike(const SortedList& model, const std::vector<int32_t>& data) {
+  Clear();
+  if (model.given_.size() != model.items_.size() || data.size() != model.items_.size()) return;
+  items_.reserve(model.items_.size());
+  for (size_t k = 0; k < model.items_.size(); ++k) items_.push_back(Item{model.items_[k].text, data[model.given_[k]]});
+  given_ = model.given_;
+  new_index_ = model.new_index_;
 }
 
 const std::string& SortedList::List(int index) const { return items_.at(static_cast<size_t>(index)).text; }

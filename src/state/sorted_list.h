@@ -20,6 +20,10 @@ class SortedList {
   // Empties the list and adds every (text, item data) in the given order,
   // as AddItem and SetItemData one by one would, sorting once.
   void Fill(std::vector<std::pair<std::string, int32_t>> items);
+  // Empties the list and fills it with the texts of `model`, last filled by
+  // Fill and not changed since, in its order: the same texts given in the
+  // same order sort alike. data[i] goes with the text given i-th.
+  void FillLike(const SortedList& model, const std::vector<int32_t>& data);
   int ListCount() const { return static_cast<int>(items_.size()); }
   const std::string& List(int index) const;  // item text; index must be valid
   int32_t ItemData(int index) const;         // 0 for an index out of range
@@ -37,6 +41,7 @@ class SortedList {
     int32_t data = 0;
   };
   std::vector<Item> items_;
+  std::vector<uint32_t> given_;  // after Fill: where each item was given
   int new_index_ = -1;
   int list_index_ = -1;
 };

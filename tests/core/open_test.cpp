@@ -257,10 +257,17 @@ TEST(SortedList, Collation) {
   EXPECT_EQ(l.NewIndex(), 1);
   EXPECT_EQ(l.List(0) + l.List(1) + l.List(2) + l.List(3), "ALPHAalphabetaBETA");
   SortedList filled;  // added all at once: the same order and the same NewIndex
-  filled.Fill({{"beta", 1}, {"ALPHA", 2}, {"BETA", 3}, {"alpha", 4}});
-  EXPECT_EQ(filled.NewIndex(), 1);
-  EXPECT_EQ(filled.List(0) + filled.List(1) + filled.List(2) + filled.List(3), "ALPHAalphabetaBETA");
-  EXPECT_EQ(filled.ItemData(3), 3);
+  filled.Fill({{"beta", 1}, {"\xE9", 5}, {"ALPHA", 2}, {"_", 6}, {"BETA", 3}, {"alpha", 4}});
+  SortedList twin;  // the same texts, other data
+  twin.FillLike(filled, {11, 15, 12, 16, 13, 14});
+  for (const SortedList* l : {&filled, &twin}) {
+    EXPECT_EQ(l->NewIndex(), 1);
+    std::string all;
+    for (int i = 0; i < l->ListCount(); ++i) all += l->List(i);
+    EXPECT_EQ(all, "ALPHAalphabetaBETA_\xE9");
+    EXPECT_EQ(l->ItemData(3) % 10, 3);
+    EXPECT_EQ(l->ItemData(5) % 10, 5);
+  }
 }
 
 // ---- the Newdos/80 mark ----------------------------------------------------
