@@ -3,6 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vornik {
 
 namespace {
@@ -16,6 +20,17 @@ constexpr uint8_t kMarkF9 = 0xF9;
 // with the usual borrow trick.
 int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
   int64_t i = from;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time where the processor has the instructions (every
+  // x86-64 one): a byte-wise AND and compare, then the first set bit.
+  const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkMask));
+  const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkBase));
+  for (; i + 16 <= to + 1; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)));
+    if (hits != 0) return i + std::countr_zero(hits);
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     constexpr uint64_t kOnes = 0x0101010101010101ULL;
     for (; i + 8 <= to + 1; i += 8) {

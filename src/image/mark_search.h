@@ -1,4 +1,4 @@
-// The forward search for a DMK data mark, eight stored bytes at a time.
+// The forward search for a DMK data mark, many stored bytes at a time.
 #pragma once
 
 #include <cstdint>

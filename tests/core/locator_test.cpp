@@ -6,6 +6,7 @@
 
 #include "image/find_sector.h"
 #include "image/jv3_blocks.h"
+#include "image/mark_search.h"
 #include "support.h"
 
 namespace vornik::testing {
@@ -87,6 +88,24 @@ TEST(Locator, DmkGapRules) {
   auto c = OpenBytes(cut);
   EXPECT_EQ(c->out.kind, OpenKind::kDamaged);
   EXPECT_NE(c->out.detail.find("outside the image"), std::string::npos) << c->out.detail;
+}
+
+// The many-bytes-at-a-time search against one byte at a time: every start
+// and end in a buffer of gap bytes with marks strewn about, F9 taken or not.
+TEST(Locator, MarkSearchFindsTheFirstMarkInItsWindow) {
+  Bytes d(80, 0x4E);
+  for (const auto& [at, b] : {std::pair{3, 0xF9}, {17, 0xFC}, {18, 0xFB}, {33, 0xF9}, {47, 0xFA}, {63, 0xF8}, {79, 0xFB}})
+    d[size_t(at)] = uint8_t(b);
+  for (const bool f9 : {false, true}) {
+    for (int64_t from = 0; from < 80; ++from) {
+      for (int64_t to = from - 1; to < 80; ++to) {
+        int64_t want = -1;
+        for (int64_t i = from; i <= to && want < 0; ++i)
+          if ((d[size_t(i)] & 0xFC) == 0xF8 && (f9 || d[size_t(i)] != 0xF9)) want = i;
+        ASSERT_EQ(FindDataMarkIn(d.data(), from, to, f9), want) << from << ".." << to << " f9 " << f9;
+      }
+    }
+  }
 }
 
 // ---- JV3 with two header blocks ---------------------------------------------
