@@ -11,7 +11,7 @@ namespace {
 void BuildSource(DiskState& st, bool verify) {
   const ImageFormat format = st.jv1 == 1 ? ImageFormat::kJv1 : st.dmkflag == 1 ? ImageFormat::kDmk : ImageFormat::kJv3;
   st.source = SectorSource(std::span<const uint8_t>(st.diskbuf.data(), static_cast<size_t>(st.fileend)),
-                           {format, st.sides, st.trkindex}, verify);
+                           {format, st.sides, st.trkindex}, verify, &st.locator);
 }
 
 // Reads whatever channel 1 holds and walks the directory; a quiet end

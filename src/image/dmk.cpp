@@ -56,6 +56,28 @@ int64_t FindDmkDataMark(const DiskState& st, const DmkId& id, bool strict) {
   return -1;
 }
 
+// The first byte of the data-mark family, F9 included, after the ID field
+// at `mark` (read a byte a step), up to kDmkMarkHorizon bytes past the mark
+// or the spare byte behind the image; -1 when there is none.
+int64_t FirstFamilyByte(const DiskState& st, int64_t mark) {
+  const int64_t from = mark + kDmkIdFieldEnd;
+  const int64_t to = std::min<int64_t>(mark + kDmkMarkHorizon, st.fileend);
+  return from > to ? -1 : FindDataMarkIn(st.diskbuf.data(), from, to, true);
+}
+
+// What FindDmkDataMark(st, id, true) gives for an ID field read a byte a
+// step, from the first family byte after it: that byte unless it is F9,
+// which the scan passes over (then it searches on).
+int64_t ScanDataMark(const DiskState& st, const DmkId& id, int64_t family) {
+  const int64_t last = id.mark + st.damindex + 2;
+  const int64_t in_image = std::min<int64_t>(last, st.fileend);
+  if (family >= 0 && family <= in_image) {
+    return st.diskbuf[static_cast<size_t>(family)] != kDataMarkF9 ? family : FindDmkDataMark(st, id, true);
+  }
+  if (last > in_image) ThrowOutside(st, std::max(id.mark + kDmkIdFieldEnd, in_image + 1));
+  return -1;
+}
+
 // Searches the record of the wanted track and side through its own pointer
 // table (real disks place their ID fields differently on every track).
 // Only the recorded sector number is compared.
@@ -192,14 +214,17 @@ void ScanDmkDirectory(DiskState& st) {
     ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
     for (int i = 0; i < count; ++i) {
       const DmkId id = DmkIdAt(st, record, raw[i]);
-      const int64_t mark_at = FindDmkDataMark(st, id, true);
+      // One search of the gap serves the scan and the sector source.
+      const bool shared = id.step == 1 && st.damindex + 2 <= kDmkMarkHorizon;
+      const int64_t family = shared ? FirstFamilyByte(st, id.mark) : LocatorIndex::kDmkFamilyUnknown;
+      const int64_t mark_at = shared ? ScanDataMark(st, id, family) : FindDmkDataMark(st, id, true);
       const uint8_t recorded = ImageByte(st, id.mark + 3 * id.step);
       scan.Add({ImageByte(st, id.mark + id.step), ImageByte(st, id.mark + 2 * id.step), recorded,
                 mark_at >= 0 && IsDirMark(ImageByte(st, mark_at))});
       // What FindSectorDmk takes for this ID field: every byte it reads
       // was read here without leaving the image.
       const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
-      ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step)});
+      ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step), id.mark, family});
     }
     last_record = record;
   }

@@ -47,9 +47,11 @@ constexpr int kDmkDamDouble = 44;              // ID mark to data mark, double d
 constexpr int kDmkDamSingle = 24;              // ID mark to data mark, single density
 constexpr int kDmkDamDoubled = 48;             // single density stored with every byte twice
 constexpr int kDmkIdFieldEnd = 7;              // mark, track, side, sector, size, CRC x2
+constexpr int kDmkMarkHorizon = 49;            // the farthest past an ID mark a data mark is looked for
 constexpr uint8_t kDataMarkNormal = 0xFB;
 constexpr uint8_t kDataMarkDir = 0xFA;
 constexpr uint8_t kDataMarkDirAlt = 0xF8;
+constexpr uint8_t kDataMarkF9 = 0xF9;           // of the family, taken by the sector source only
 
 // Sectors and DOS structures.
 constexpr int kSectorBytes = 256;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/jv3_blocks.h"
+#include "image/layout.h"
 
 namespace vornik {
 
@@ -42,7 +43,14 @@ struct LocatorIndex {
     int64_t taken = 0;     // offset of the data mark, or of where it would stand
     uint8_t recorded = 0;  // the sector number of the ID field
     uint8_t step = 1;
+    // For an ID field read a byte a step: its ID mark, and the first byte
+    // of the data-mark family (F8-FB) from the field's end up to
+    // kDmkMarkHorizon bytes past the mark or the image's end, -1 for none.
+    // The sector source takes its data marks from it.
+    int64_t mark = -1;
+    int64_t family = kDmkFamilyUnknown;
   };
+  static constexpr int64_t kDmkFamilyUnknown = -2;  // not searched (a field read every other byte)
   std::vector<DmkSlot> dmk_slots;
   std::vector<uint32_t> dmk_first;
   // The geometry the DMK part was built for.

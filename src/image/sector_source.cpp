@@ -105,7 +105,7 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
 // One ID mark of a DMK record: its ID field, then the first data mark in
 // the window that follows the ID CRC.
 void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, uint16_t pointer, bool undoubled,
-                  int track, int side, std::vector<StoredSector>& out) {
+                  int track, int side, const LocatorIndex::DmkSlot* scanned, std::vector<StoredSector>& out) {
   const uint8_t* d = image.data();
   const int64_t p = record + (pointer & kDmkPointerMask);
   const bool mfm = (pointer & kDmkPointerMfm) != 0;
@@ -133,7 +133,12 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   const int64_t k_end = std::min(last_k, (end - 1 - p) / step);
   int64_t k = kDmkIdBytes;
   if (step == 1) {
-    const int64_t at = FindDataMarkIn(d, p + k, p + k_end, true);
+    // The scan looked from the same place at least as far (to the image's
+    // end at most): its first family byte is this window's if it lies in it.
+    const bool known = scanned && scanned->mark == p && scanned->family != LocatorIndex::kDmkFamilyUnknown;
+    const int64_t at = !known                           ? FindDataMarkIn(d, p + k, p + k_end, true)
+                       : scanned->family <= p + k_end ? scanned->family
+                                                      : -1;
     k = at < 0 ? k_end + 1 : at - p;
   } else {
     while (k <= k_end && !IsAnyDataMark(d[p + k * step])) ++k;
@@ -150,7 +155,19 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   out.push_back(s);
 }
 
-void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify, std::vector<StoredSector>& out) {
+// The scan's slot for pointer i of record k, when it was made for this geometry.
+const LocatorIndex::DmkSlot* ScannedSlot(const LocatorIndex* ix, const SourceGeometry& g, int64_t k, int i) {
+  if (ix == nullptr || ix->kind != LocatorIndex::Kind::kDmk || ix->dmk_track_length != g.track_length ||
+      ix->dmk_sides != g.sides ||
+      k + 1 >= static_cast<int64_t>(ix->dmk_first.size())) {
+    return nullptr;
+  }
+  const uint32_t at = ix->dmk_first[static_cast<size_t>(k)] + static_cast<uint32_t>(i);
+  return at < ix->dmk_first[static_cast<size_t>(k) + 1] ? &ix->dmk_slots[at] : nullptr;
+}
+
+void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify, const LocatorIndex* scanned,
+            std::vector<StoredSector>& out) {
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()),
                                          kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
   if (g.track_length <= 0 || size <= kDmkHeaderSize) return;
@@ -170,7 +187,7 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
       const uint16_t ptr = static_cast<uint16_t>(image[record + 2 * i] | (image[record + 2 * i + 1] << 8));
       if (ptr == 0) break;
       AddDmkSector(image, record, end, ptr, undoubled, static_cast<int>(k / g.sides), static_cast<int>(k % g.sides),
-                   out);
+                   ScannedSlot(scanned, g, k, i), out);
       // The CRCs, where asked for: the check reads the same ID mark again.
       if (verify) {
         const std::span<const uint8_t> bytes = image.subspan(static_cast<size_t>(record), static_cast<size_t>(end - record));
@@ -184,13 +201,14 @@ int64_t Key(const StoredSector& s) { return int64_t{s.track} * 2 + s.side; }
 
 }  // namespace
 
-SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify)
+SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify,
+                           const LocatorIndex* scanned)
     : image_(image), geometry_(geometry), verified_(verify) {
   geometry_.sides = std::clamp(geometry.sides, 1, 2);
   switch (geometry.format) {
     case ImageFormat::kJv1: AddJv1(image, sectors_); break;
     case ImageFormat::kJv3: AddJv3(image, sectors_); break;
-    case ImageFormat::kDmk: AddDmk(image, geometry_, verify, sectors_); break;
+    case ImageFormat::kDmk: AddDmk(image, geometry_, verify, scanned, sectors_); break;
   }
   Index();
 }

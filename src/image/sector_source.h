@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "image/locator_index.h"
 #include "image/dmk_check.h"
 
 namespace vornik {
@@ -30,6 +31,7 @@ struct StoredSector {
   // to verify (else kUnchecked, unless the data mark or the field is missing).
   SectorVerdict verdict = SectorVerdict::kUnchecked;
   int64_t data = -1;      // offset in the image of the first data byte; -1 when there is none
+  bool operator==(const StoredSector&) const = default;
 };
 
 // How the image was identified: enough to walk its sectors.
@@ -44,7 +46,10 @@ class SectorSource {
   SectorSource() = default;
   // Walks every sector of `image` once, with `verify` checking each DMK
   // sector's ID and data CRCs. The bytes must outlive the source.
-  SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify = false);
+  // `scanned`: the locator index the directory scan left, whose data-mark
+  // searches a DMK's source takes over where its ID marks are the same.
+  SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify = false,
+               const LocatorIndex* scanned = nullptr);
   bool Verified() const { return verified_; }
 
   // Grouped by track, then side; each track side in the order the image

@@ -1,7 +1,9 @@
-// The sector locator's index against the search it stands in for, on every
-// image at hand; and JV3's second header block.
+// The sector locator's index against the search it stands in for, and the
+// sector source against the one made without the scan's searches, on every
+// image at hand; the data-mark search; and JV3's second header block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "image/find_sector.h"
@@ -42,8 +44,12 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   Sector& no_mark = unmarked.At(7, 0).sectors[4];
   no_mark.mark = kNoMark;
   no_mark.data[0] = no_mark.data[1] = no_mark.data[2] = 0x11;  // nothing there that looks like a mark
+  DmkMap map;
+  Bytes f9 = ToDmk(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()), {}, &map);
+  f9[size_t(map.id[5][0] + 20)] = 0xF9;  // in a gap: the scan passes over it, the sector source takes it
   std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())},
-                                                    {"unmarked DMK sector", ToDmk(unmarked)}};
+                                                    {"unmarked DMK sector", ToDmk(unmarked)},
+                                                    {"F9 in a DMK gap", f9}};
   for (const char* dir : {VORNIK_REAL_IMAGES, VORNIK_SAMPLES_DIR, VORNIK_FUZZ_DIR "/seeds", VORNIK_FUZZ_DIR "/regressions"}) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir, ec))
@@ -60,6 +66,10 @@ TEST(Locator, IndexGivesWhatTheSearchGivesOnEveryImageAtHand) {
     DiskState& st = o->st;
     if (st.filetype.empty() || st.jv1 == 1) continue;
     ++compared;
+    // The sector source took the scan's data-mark searches: it is the one it makes alone.
+    const SectorSource alone(std::span<const uint8_t>(st.diskbuf.data(), size_t(st.fileend)),
+                             {st.dmkflag == 1 ? ImageFormat::kDmk : ImageFormat::kJv3, st.sides, st.trkindex});
+    ASSERT_TRUE(std::ranges::equal(alone.Sectors(), st.source.Sectors())) << name;
     for (int track = -1; track <= st.tracks + 1; ++track)
       for (int side = 0; side <= 2; ++side)
         for (const int sector : {0, 1, 2, 3, 4, 5, 9, 10, 17, 18, 25, 26, 35, 36, 128, 255, 256}) {
