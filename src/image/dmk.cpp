@@ -122,15 +122,16 @@ bool LookUpDmk(DiskState& st) {
   }
   const int64_t r = int64_t{st.TrkToFind} * st.sides + st.SideToFind;
   if (r < 0 || r + 1 >= static_cast<int64_t>(ix.dmk_first.size())) return false;
-  const LocatorIndex::DmkSlot* first = ix.dmk_slots.data() + ix.dmk_first[static_cast<size_t>(r)];
-  const LocatorIndex::DmkSlot* end = ix.dmk_slots.data() + ix.dmk_first[static_cast<size_t>(r) + 1];
+  const size_t first = ix.dmk_first[static_cast<size_t>(r)];
+  const size_t end = ix.dmk_first[static_cast<size_t>(r) + 1];
   if (first == end) return false;  // no ID field: the search's own fallback
-  const LocatorIndex::DmkSlot* slot = first;
-  while (slot != end && slot->recorded != st.SecToFind) ++slot;
-  if (slot == end) {  // not found: what the search took from the last ID field
+  size_t at = first;
+  while (at != end && ix.dmk_recorded[at] != st.SecToFind) ++at;
+  if (at == end) {  // not found: what the search took from the last ID field
     st.errflg = 1;
-    slot = end - 1;
+    at = end - 1;
   }
+  const LocatorIndex::DmkSlot* slot = &ix.dmk_slots[at];
   st.datamarkDmk = TryImageByte(st, slot->taken).value_or(0);
   st.secstep = slot->step;
   st.fpa = double(slot->taken + slot->step);
@@ -225,6 +226,7 @@ void ScanDmkDirectory(DiskState& st) {
       // was read here without leaving the image.
       const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
       ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step), id.mark, family});
+      ix.dmk_recorded.push_back(recorded);
     }
     last_record = record;
   }

@@ -52,6 +52,7 @@ struct LocatorIndex {
   };
   static constexpr int64_t kDmkFamilyUnknown = -2;  // not searched (a field read every other byte)
   std::vector<DmkSlot> dmk_slots;
+  std::vector<uint8_t> dmk_recorded;  // each slot's recorded number, in a row for the lookup
   std::vector<uint32_t> dmk_first;
   // The geometry the DMK part was built for.
   int32_t dmk_track_length = 0;
@@ -73,6 +74,7 @@ struct LocatorIndex {
     l2p_tracks = -1;
     jv3_entries.clear();
     dmk_slots.clear();
+    dmk_recorded.clear();
     dmk_first.clear();
   }
 };

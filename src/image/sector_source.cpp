@@ -216,20 +216,24 @@ SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry&
 // Groups the sectors by track side (JV3 tables may hold them in any order)
 // and records where each track side's run starts.
 void SectorSource::Index() {
+  // One pass counts each track side's sectors (the table grows with the
+  // highest track met) and notes whether they come grouped already.
   bool ordered = true;
-  int highest = -1;
-  for (size_t i = 0; i < sectors_.size(); ++i) {
-    if (i > 0 && Key(sectors_[i]) < Key(sectors_[i - 1])) ordered = false;
-    highest = std::max<int>(highest, sectors_[i].track);
-    if (sectors_[i].side == 1) sides_ = 2;
+  int64_t previous = -1;
+  track_first_.assign(1, 0);
+  for (const StoredSector& s : sectors_) {
+    const int64_t key = Key(s);
+    ordered = ordered && key >= previous;
+    previous = key;
+    if (s.side == 1) sides_ = 2;
+    if (static_cast<size_t>(key) + 2 > track_first_.size()) track_first_.resize(static_cast<size_t>(s.track) * 2 + 3, 0);
+    ++track_first_[static_cast<size_t>(key) + 1];
   }
   if (!ordered) {
     std::stable_sort(sectors_.begin(), sectors_.end(),
                      [](const StoredSector& a, const StoredSector& b) { return Key(a) < Key(b); });
   }
-  tracks_ = highest + 1;
-  track_first_.assign(static_cast<size_t>(tracks_) * 2 + 1, 0);
-  for (const StoredSector& s : sectors_) ++track_first_[static_cast<size_t>(Key(s)) + 1];
+  tracks_ = static_cast<int>(track_first_.size() / 2);
   for (size_t i = 1; i < track_first_.size(); ++i) track_first_[i] += track_first_[i - 1];
   ids_.resize(sectors_.size());
   for (size_t i = 0; i < sectors_.size(); ++i) ids_[i] = sectors_[i].id;
