@@ -34,6 +34,7 @@ void SetJv1Geometry(DiskState& st) {
     st.trkspt[t] = kJv1SectorsPerTrack;
     st.trkstartsec[t] = static_cast<int16_t>(kJv1SectorsPerTrack * t);
   }
+  st.locator.ForgetTrackStarts();
 }
 
 }  // namespace vornik

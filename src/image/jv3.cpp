@@ -154,6 +154,12 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
   for (const auto& [track, entry] : ix.jv3_pending) {
     ix.jv3_entries[count[2u * track + ((entry.flags & kJv3FlagSide1) ? 1 : 0)]++] = entry;
   }
+  for (size_t key = 0; key < ix.jv3_run_from.size(); ++key) {
+    const uint16_t first = ix.jv3_first[key], end = ix.jv3_first[key + 1];
+    bool run = first != end;
+    for (uint16_t i = first; run && i < end; ++i) run = ix.jv3_entries[i].sector == ix.jv3_entries[first].sector + (i - first);
+    ix.jv3_run_from[key] = run ? ix.jv3_entries[first].sector : -1;
+  }
   ix.jv3_blocks = blocks;
   ix.kind = LocatorIndex::Kind::kJv3;
 }
@@ -170,10 +176,24 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   st.secstep = 1;
   const bool track_known = st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes;
   if (track_known && (st.SideToFind == 0 || st.SideToFind == 1)) {
-    for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, st.TrkToFind, st.SideToFind)) {
-      if (e.sector != st.SecToFind) continue;
-      st.datamarkjv = e.flags & kJv3FlagDirMark;
-      TakeJv3Entry(st, ix.jv3_blocks, e.n);
+    const std::span<const LocatorIndex::Jv3Entry> bucket = Jv3Bucket(ix, st.TrkToFind, st.SideToFind);
+    const int run_from = ix.jv3_run_from[2u * static_cast<size_t>(st.TrkToFind) + static_cast<size_t>(st.SideToFind)];
+    const LocatorIndex::Jv3Entry* found = nullptr;
+    if (run_from >= 0) {
+      // Sectors numbered one up: the wanted one is at its place or nowhere.
+      const int at = st.SecToFind - run_from;
+      if (at >= 0 && at < static_cast<int>(bucket.size())) found = &bucket[static_cast<size_t>(at)];
+    } else {
+      for (const LocatorIndex::Jv3Entry& e : bucket) {
+        if (e.sector == st.SecToFind) {
+          found = &e;
+          break;
+        }
+      }
+    }
+    if (found != nullptr) {
+      st.datamarkjv = found->flags & kJv3FlagDirMark;
+      TakeJv3Entry(st, ix.jv3_blocks, found->n);
       *whole_table = true;
       return true;
     }

@@ -15,7 +15,10 @@ void DirectoryScan::Add(const ScanSector& s) {
   if (s.track > prev_track_) {
     prev_track_ = s.track;
     run_start_ = secnum;
-    if (track_start_any_side_ || s.side == 0) st_.trkstartsec[s.track] = static_cast<int16_t>(secnum);
+    if (track_start_any_side_ || s.side == 0) {
+      st_.trkstartsec[s.track] = static_cast<int16_t>(secnum);
+      st_.locator.ForgetTrackStarts();
+    }
   }
   if (s.side != prev_side_) run_start_ = secnum;
   if (s.dir) {

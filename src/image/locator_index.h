@@ -32,6 +32,9 @@ struct LocatorIndex {
   std::vector<Jv3Entry> jv3_entries;
   std::vector<std::pair<uint8_t, Jv3Entry>> jv3_pending;  // (track, entry) while building
   std::array<uint16_t, 513> jv3_first{};
+  // Per track byte and side: the first entry's sector when the entries
+  // number their sectors one up from it (a lookup then indexes), else -1.
+  std::array<int16_t, 512> jv3_run_from{};
   int jv3_examined = 0;   // entries the search looks at before the image ends
   bool jv3_cut = false;   // the table ends inside the image's header
   Jv3Blocks jv3_blocks;
@@ -59,14 +62,15 @@ struct LocatorIndex {
   int16_t dmk_sides = 0;
   int16_t dmk_damindex = 0;
 
-  // The logical-to-physical table: for the track starts it was made from
-  // (the first l2p_tracks of trkstartsec), the highest start up to each
-  // track, so that the track holding a logical sector is found by halving.
+  // The logical-to-physical table: for the first l2p_tracks of the track
+  // starts (trkstartsec), the highest start up to each track, so that the
+  // track holding a logical sector is found by halving. Made on the first
+  // conversion after the starts were written.
   static constexpr int kTracks = 81;
   int l2p_tracks = -1;
   int l2p_hint = -1;  // the last answer
-  std::array<int16_t, kTracks> l2p_from{};
   std::array<int16_t, kTracks> l2p_max{};
+  void ForgetTrackStarts() { l2p_tracks = -1; }
 
   // Forgets the contents, keeps the memory.
   void Clear() {

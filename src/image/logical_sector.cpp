@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "image/image_access.h"
 #include "image/layout.h"
@@ -15,11 +14,9 @@ namespace {
 // first whose highest start so far does, which a halving search finds.
 int FirstTrackAfter(DiskState& st, int limit, int32_t l) {
   LocatorIndex& ix = st.locator;
-  const size_t bytes = sizeof(int16_t) * static_cast<size_t>(limit);
-  if (ix.l2p_tracks != limit || std::memcmp(ix.l2p_from.data(), st.trkstartsec.data(), bytes) != 0) {
-    std::memcpy(ix.l2p_from.data(), st.trkstartsec.data(), bytes);
+  if (ix.l2p_tracks != limit) {
     int16_t highest = INT16_MIN;
-    for (int t = 0; t < limit; ++t) ix.l2p_max[static_cast<size_t>(t)] = highest = std::max(highest, ix.l2p_from[static_cast<size_t>(t)]);
+    for (int t = 0; t < limit; ++t) ix.l2p_max[static_cast<size_t>(t)] = highest = std::max(highest, st.trkstartsec[static_cast<size_t>(t)]);
     ix.l2p_tracks = limit;
     ix.l2p_hint = -1;
   }

@@ -45,7 +45,9 @@ struct DiskState {
   int16_t sides = 0;
   int16_t spt = 0;                      // sectors on one side of a track
   std::array<int16_t, 81> trkspt{};     // sectors per side, by track
-  std::array<int16_t, 81> trkstartsec{};  // logical number of each track's first sector
+  // Logical number of each track's first sector. Whoever writes it drops
+  // the locator's logical-to-physical table (locator.ForgetTrackStarts()).
+  std::array<int16_t, 81> trkstartsec{};
   int16_t spg = 0;                      // sectors per granule
   int16_t spl = 0;                      // Newdos/80: sectors per allocation unit
 
