@@ -112,7 +112,7 @@ Tally Count(const SectorSource& source, const Directory& dir, bool plausibility)
       const uint8_t* e = EntryAt(dir, s, slot);
       if (!IsLive(e[kEntryAttr])) continue;
       ++t.live;
-      t.matches += dir.hit[slot << kDecSlotShift | s] == NameHash(e + kEntryName);
+      t.matches += HitMatches(dir.hit[slot << kDecSlotShift | s], e + kEntryName);
       if (plausibility && PlausibleName(e + kEntryName)) {
         DosEntry probe;
         ReadExtents(source, dir, s, slot, probe);
@@ -174,14 +174,16 @@ bool Score(const SectorSource& source, int d, Lump& c) {
   const uint8_t* hit = gat ? SectorBytes(source, Locate(c.numbering, gat_rel + 1), hit_scratch) : nullptr;
   if (hit == nullptr) return false;
   c.printable = IsPrintable(gat + kGatName, 2 * kGatTextBytes);
-  for (int i = 0; i < kMaxEntrySectors; ++i) {
-    const uint8_t* bytes = SectorBytes(source, Locate(c.numbering, gat_rel + 2 + i), s);
+  DiskSector at = Locate(c.numbering, gat_rel + 2);
+  int pos = static_cast<int>((gat_rel + 2) % c.numbering.spt);
+  for (int i = 0; i < kMaxEntrySectors; ++i, StepRelative(c.numbering, at, pos)) {
+    const uint8_t* bytes = SectorBytes(source, at, s);
     if (bytes == nullptr) continue;
     for (int slot = 0; slot < kEntriesPerSector; ++slot) {
       const uint8_t* e = bytes + slot * kEntryBytes;
       if (!IsLive(e[kEntryAttr])) continue;
       ++c.tally.live;
-      c.tally.matches += hit[slot << kDecSlotShift | i] == NameHash(e + kEntryName);
+      c.tally.matches += HitMatches(hit[slot << kDecSlotShift | i], e + kEntryName);
     }
   }
   return true;
@@ -219,7 +221,7 @@ int DirectorySize(const Directory& dir) {
           granules += (e[kEntryExtents + 2 * k + 1] & kGranuleCount) + 1;
         return std::clamp(granules * kLumpGranuleSectors - 2, 1, kMaxEntrySectors);
       }
-      if (dir.hit[slot << kDecSlotShift | s] == NameHash(e + kEntryName)) last_known = s + 1;
+      if (HitMatches(dir.hit[slot << kDecSlotShift | s], e + kEntryName)) last_known = s + 1;
     }
   }
   return std::max(last_known, 1);
@@ -280,7 +282,7 @@ DosEntry ReadEntry(const SectorSource& source, const Directory& dir, int sector,
   DosEntry entry;
   DecodeCommon(e, entry);
   entry.in_use = IsLive(entry.attributes);
-  entry.hit_match = dir.hit[slot << kDecSlotShift | sector] == NameHash(entry.name.data());
+  entry.hit_match = HitMatches(dir.hit[slot << kDecSlotShift | sector], entry.name.data());
   if (dated) entry.date = DateLdos(e);
   entry.dir_sector = dir.where[sector];
   entry.dir_index = sector;

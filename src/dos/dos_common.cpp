@@ -28,6 +28,17 @@ DiskSector Locate(const Numbering& n, int64_t r) {
   return s;
 }
 
+void StepRelative(const Numbering& n, DiskSector& at, int& pos) {
+  if (++pos == n.spt) {
+    pos = 0;
+    if (++at.side == n.sides) {
+      at.side = 0;
+      if (at.track < INT16_MAX) ++at.track;
+    }
+  }
+  at.id = static_cast<uint8_t>(n.first_id + pos);
+}
+
 bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out) {
   const StoredSector* s = source.Find(at.track, at.side, at.id);
   return s != nullptr && source.Read(*s, out) == out.size();
@@ -160,17 +171,7 @@ bool AddExtents(const SectorSource& source, const Directory& dir, uint8_t unit, 
   DiskSector at = Locate(num, first);
   int pos = static_cast<int>(first % num.spt);
   out.reserve(out.size() + static_cast<size_t>(n));
-  for (int64_t i = 0; i < n; ++i) {
-    at.id = static_cast<uint8_t>(num.first_id + pos);
-    out.push_back(at);
-    if (++pos == num.spt) {
-      pos = 0;
-      if (++at.side == num.sides) {
-        at.side = 0;
-        ++at.track;
-      }
-    }
-  }
+  for (int64_t i = 0; i < n; ++i, StepRelative(num, at, pos)) out.push_back(at);
   return true;
 }
 

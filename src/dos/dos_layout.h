@@ -84,6 +84,9 @@ struct Directory {
 };
 
 DiskSector Locate(const Numbering& n, int64_t r);
+// Moves `at`, relative sector r (Locate), with `pos` = r mod spt, on to
+// relative sector r + 1: the next ID, then the next side, then the next track.
+void StepRelative(const Numbering& n, DiskSector& at, int& pos);
 // Reads 256 data bytes; false when the sector is not on the disk or shorter.
 bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out);
 // The 256 bytes of the sector at `at`, in the image itself where it keeps
@@ -100,6 +103,8 @@ SideShape ShapeOf(const SectorSource& source, int track, int side);
 bool LoadDirectory(const SectorSource& source, Directory& dir, int entry_sectors);
 
 uint8_t NameHash(const uint8_t* name);
+// Whether a HIT byte is the hash of `name`; a 0 byte (a free slot) never is.
+inline bool HitMatches(uint8_t hit, const uint8_t* name) { return hit != 0 && hit == NameHash(name); }
 // YYYY-MM, or YYYY-MM-DD when `day` is given (years 1000 to 9999).
 std::string IsoDate(int year, int month, int day = 0);
 bool PlausibleName(const uint8_t* name);

@@ -40,7 +40,7 @@ DosEntry ReadEntry(const SectorSource& source, const Directory& dir, int sector,
   DecodeCommon(e, entry);
   entry.in_use = (entry.attributes & kAttrInUse) != 0;
   // The hash index is linear: entry i of the directory has byte i.
-  entry.hit_match = dir.hit[sector * kEntriesPerSector + slot] == NameHash(entry.name.data());
+  entry.hit_match = HitMatches(dir.hit[sector * kEntriesPerSector + slot], entry.name.data());
   entry.date = Date13(e);
   entry.dir_sector = dir.where[sector];
   entry.dir_index = sector;

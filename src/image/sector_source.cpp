@@ -130,7 +130,7 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
     return;
   }
   const int64_t last_k = kDmkIdBytes + (mfm ? kDmkMarkWindowMfm : kDmkMarkWindowFm) - 1;
-  const int64_t k_end = std::min(last_k, (end - 1 - p) / step);
+  const int64_t k_end = std::min(last_k, step == 1 ? end - 1 - p : (end - 1 - p) / 2);
   int64_t k = kDmkIdBytes;
   if (step == 1) {
     // The scan looked from the same place at least as far (to the image's
