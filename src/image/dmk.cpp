@@ -14,10 +14,13 @@ namespace vornik {
 
 int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointers], bool strict) {
   int count = 0;
+  // A table wholly in the image is read unchecked.
+  const uint8_t* inside = record >= 0 && record + 2 * kDmkPointers - 1 <= st.fileend ? st.diskbuf.data() + record : nullptr;
   for (int i = 0; i < kDmkPointers; ++i) {
     const int64_t at = record + 2 * i;
-    if (!strict && !InImage(st, at + 1)) break;  // a table reaching past the image ends there
-    const uint16_t v = static_cast<uint16_t>(ImageByte(st, at) | (ImageByte(st, at + 1) << 8));
+    if (!inside && !strict && !InImage(st, at + 1)) break;  // a table reaching past the image ends there
+    const uint16_t v = inside ? static_cast<uint16_t>(inside[2 * i] | (inside[2 * i + 1] << 8))
+                              : static_cast<uint16_t>(ImageByte(st, at) | (ImageByte(st, at + 1) << 8));
     raw[i] = v;
     if ((v & kDmkPointerOffset) == 0) break;
     ++count;
@@ -28,16 +31,21 @@ int ReadDmkPointers(const DiskState& st, int64_t record, uint16_t raw[kDmkPointe
 // A single-density sector on a record written with every byte twice shows
 // its ID mark twice; only images that say they store single density once
 // (header flags 0x40/0x80) are exempt.
-DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer) {
+namespace {
+DmkId DmkIdWithFlags(const DiskState& st, int64_t record, uint16_t raw_pointer, std::optional<uint8_t> hdr4) {
   DmkId id;
   id.mark = record + (raw_pointer & kDmkPointerOffset);
   const bool single = (raw_pointer & kDmkPointerDouble) == 0;
-  const auto hdr4 = TryImageByte(st, kDmkFlagsByte);
   if (single && hdr4 && (*hdr4 & kDmkFlagsUndoubled) == 0 && TryImageByte(st, id.mark) == kDmkIdMark &&
       TryImageByte(st, id.mark + 1) == kDmkIdMark) {
     id.step = 2;
   }
   return id;
+}
+}  // namespace
+
+DmkId DmkIdAt(const DiskState& st, int64_t record, uint16_t raw_pointer) {
+  return DmkIdWithFlags(st, record, raw_pointer, TryImageByte(st, kDmkFlagsByte));
 }
 
 int DmkMarkDistance(const DiskState& st, const DmkId& id) { return id.step == 2 ? kDmkDamDoubled : st.damindex; }
@@ -204,6 +212,8 @@ void ScanDmkDirectory(DiskState& st) {
   DirectoryScan scan(st, true);
   int64_t last_record = kDmkHeaderSize;
   int64_t k = 0;
+  const std::optional<uint8_t> hdr4 = TryImageByte(st, kDmkFlagsByte);
+  const uint8_t* d = st.diskbuf.data();
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
     uint16_t raw[kDmkPointers] = {};
     const int count = ReadDmkPointers(st, record, raw);
@@ -214,14 +224,17 @@ void ScanDmkDirectory(DiskState& st) {
     }
     ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
     for (int i = 0; i < count; ++i) {
-      const DmkId id = DmkIdAt(st, record, raw[i]);
+      const DmkId id = DmkIdWithFlags(st, record, raw[i], hdr4);
       // One search of the gap serves the scan and the sector source.
       const bool shared = id.step == 1 && st.damindex + 2 <= kDmkMarkHorizon;
       const int64_t family = shared ? FirstFamilyByte(st, id.mark) : LocatorIndex::kDmkFamilyUnknown;
       const int64_t mark_at = shared ? ScanDataMark(st, id, family) : FindDmkDataMark(st, id, true);
-      const uint8_t recorded = ImageByte(st, id.mark + 3 * id.step);
-      scan.Add({ImageByte(st, id.mark + id.step), ImageByte(st, id.mark + 2 * id.step), recorded,
-                mark_at >= 0 && IsDirMark(ImageByte(st, mark_at))});
+      // The ID bytes, read unchecked where they all lie in the image.
+      const bool inside = id.mark + 3 * id.step <= st.fileend;
+      const uint8_t recorded = inside ? d[id.mark + 3 * id.step] : ImageByte(st, id.mark + 3 * id.step);
+      scan.Add({inside ? d[id.mark + id.step] : ImageByte(st, id.mark + id.step),
+                inside ? d[id.mark + 2 * id.step] : ImageByte(st, id.mark + 2 * id.step), recorded,
+                mark_at >= 0 && IsDirMark(d[mark_at])});
       // What FindSectorDmk takes for this ID field: every byte it reads
       // was read here without leaving the image.
       const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;

@@ -155,15 +155,14 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   out.push_back(s);
 }
 
-// The scan's slot for pointer i of record k, when it was made for this geometry.
-const LocatorIndex::DmkSlot* ScannedSlot(const LocatorIndex* ix, const SourceGeometry& g, int64_t k, int i) {
+// The scan's slots of record k, when the scan walked this geometry.
+std::span<const LocatorIndex::DmkSlot> ScannedSlots(const LocatorIndex* ix, const SourceGeometry& g, int64_t k) {
   if (ix == nullptr || ix->kind != LocatorIndex::Kind::kDmk || ix->dmk_track_length != g.track_length ||
-      ix->dmk_sides != g.sides ||
-      k + 1 >= static_cast<int64_t>(ix->dmk_first.size())) {
-    return nullptr;
+      ix->dmk_sides != g.sides || k + 1 >= static_cast<int64_t>(ix->dmk_first.size())) {
+    return {};
   }
-  const uint32_t at = ix->dmk_first[static_cast<size_t>(k)] + static_cast<uint32_t>(i);
-  return at < ix->dmk_first[static_cast<size_t>(k) + 1] ? &ix->dmk_slots[at] : nullptr;
+  const uint32_t first = ix->dmk_first[static_cast<size_t>(k)];
+  return std::span<const LocatorIndex::DmkSlot>(ix->dmk_slots).subspan(first, ix->dmk_first[static_cast<size_t>(k) + 1] - first);
 }
 
 void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify, const LocatorIndex* scanned,
@@ -183,11 +182,13 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
   for (int64_t record = kDmkHeaderSize; record < size; record += g.track_length, ++k) {
     const int64_t end = std::min<int64_t>(record + g.track_length, size);
     const int pointers = static_cast<int>(std::min<int64_t>(kDmkTablePointers, (end - record) / 2));
+    const int track = static_cast<int>(k / g.sides), side = static_cast<int>(k % g.sides);
+    const std::span<const LocatorIndex::DmkSlot> slots = ScannedSlots(scanned, g, k);
     for (int i = 0; i < pointers; ++i) {
       const uint16_t ptr = static_cast<uint16_t>(image[record + 2 * i] | (image[record + 2 * i + 1] << 8));
       if (ptr == 0) break;
-      AddDmkSector(image, record, end, ptr, undoubled, static_cast<int>(k / g.sides), static_cast<int>(k % g.sides),
-                   ScannedSlot(scanned, g, k, i), out);
+      AddDmkSector(image, record, end, ptr, undoubled, track, side,
+                   static_cast<size_t>(i) < slots.size() ? &slots[static_cast<size_t>(i)] : nullptr, out);
       // The CRCs, where asked for: the check reads the same ID mark again.
       if (verify) {
         const std::span<const uint8_t> bytes = image.subspan(static_cast<size_t>(record), static_cast<size_t>(end - record));
