@@ -40,7 +40,7 @@ void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()), int64_t{kMaxTracks} * kJv1TrackBytes);
   out.reserve(static_cast<size_t>((size + kSectorBytes - 1) / kSectorBytes));
   for (int64_t at = 0; at < size; at += kSectorBytes) {
-    StoredSector s;
+    StoredSector& s = out.emplace_back();
     s.track = static_cast<int16_t>(at / kJv1TrackBytes);
     s.id_track = static_cast<uint8_t>(s.track);
     s.id = static_cast<uint8_t>((at % kJv1TrackBytes) / kSectorBytes);
@@ -49,7 +49,6 @@ void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
     s.mark = s.dir_mark ? kDataMarkDir : kDataMarkNormal;
     s.data = at;
     if (at + kSectorBytes > size) s.verdict = SectorVerdict::kTruncated;
-    out.push_back(s);
   }
 }
 
@@ -77,7 +76,7 @@ void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, s
       data += FieldBytes((flags & kJv3FlagSizeBits) ^ 2);
       continue;
     }
-    StoredSector s;
+    StoredSector& s = out.emplace_back();
     s.track = e[0];
     s.id_track = e[0];
     s.side = (flags & kJv3FlagSide1) ? 1 : 0;
@@ -91,7 +90,6 @@ void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, s
     if (data < size) s.data = data;
     if (data + bytes > size) s.verdict = SectorVerdict::kTruncated;
     data += bytes;
-    out.push_back(s);
   }
 }
 
@@ -110,14 +108,13 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   const int64_t p = record + (pointer & kDmkPointerMask);
   const bool mfm = (pointer & kDmkPointerMfm) != 0;
   const int step = (!mfm && !undoubled && p + 1 < end && d[p] == kDmkIdMark && d[p + 1] == kDmkIdMark) ? 2 : 1;
-  StoredSector s;
+  StoredSector& s = out.emplace_back();
   s.track = static_cast<int16_t>(track);
   s.side = static_cast<uint8_t>(side);
   s.step = static_cast<uint8_t>(step);
   if (p + 4 * step >= end) {  // not even the ID bytes are in the record: counted, never found by its ID
     s.id = s.id_track = 0xFF;
     s.verdict = SectorVerdict::kTruncated;
-    out.push_back(s);
     return;
   }
   s.id_track = d[p + step];
@@ -126,7 +123,6 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   s.size_code = d[p + 4 * step];
   if (p + int64_t{kDmkIdBytes - 1} * step >= end) {
     s.verdict = SectorVerdict::kTruncated;
-    out.push_back(s);
     return;
   }
   const int64_t last_k = kDmkIdBytes + (mfm ? kDmkMarkWindowMfm : kDmkMarkWindowFm) - 1;
@@ -145,14 +141,12 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   }
   if (k > k_end) {
     s.verdict = SectorVerdict::kNoDataMark;
-    out.push_back(s);
     return;
   }
   s.mark = d[p + k * step];
   s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
   s.data = p + (k + 1) * step;
   if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
-  out.push_back(s);
 }
 
 // The scan's slots of record k, when the scan walked this geometry.
