@@ -1,5 +1,7 @@
 #include "cli/image_report.h"
 
+#include <algorithm>
+
 #include "directory/dos_name.h"
 #include "directory/open_image.h"
 #include "extract/copy_out_file.h"
@@ -45,6 +47,27 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
   report.dir_last = st.direndsec;
 }
 
+uint64_t ListedKey(int32_t sector, int32_t slot) {
+  return uint64_t{static_cast<uint32_t>(sector)} << 32 | static_cast<uint32_t>(slot);
+}
+
+void IndexListing(ImageReport& report) {
+  report.listed_at.clear();
+  report.listed_at.reserve(report.listing.entries.size());
+  for (uint32_t i = 0; i < report.listing.entries.size(); ++i) {
+    const ListedEntry& e = report.listing.entries[i];
+    report.listed_at.emplace_back(ListedKey(e.sector, e.slot), i);
+  }
+  std::sort(report.listed_at.begin(), report.listed_at.end());
+}
+
+const ListedEntry* FindInReport(const ImageReport& report, int32_t sector, int32_t slot) {
+  const auto at = std::lower_bound(report.listed_at.begin(), report.listed_at.end(),
+                                   std::pair<uint64_t, uint32_t>{ListedKey(sector, slot), 0});
+  if (at == report.listed_at.end() || at->first != ListedKey(sector, slot)) return nullptr;
+  return &report.listing.entries[at->second];
+}
+
 }  // namespace
 
 bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport& report, bool verify) {
@@ -72,6 +95,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
   report.directory_cut = outcome.listing.cut;
   report.unread_block = outcome.listing.unread_block;
   report.listing = std::move(outcome.listing);
+  IndexListing(report);
   FillGeometry(st, report);
   return true;
 }
@@ -82,7 +106,7 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   row.shown = DosName::FromItem(row.item).Shown();
   row.sector = win.List1().ItemData(index);
   row.entry = win.List2().ItemData(index);
-  row.listed = FindListed(report.listing, row.sector, row.entry);
+  row.listed = FindInReport(report, row.sector, row.entry);
   return row;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_window.h"
@@ -58,6 +59,9 @@ struct ImageReport {
   bool directory_cut = false;  // the walk stopped at the most entry sectors a directory has
   bool unread_block = false;   // a third JV3 header block was not read
   Listing listing;             // the entries and what the DOS says of them
+  // (directory sector, slot) of each entry with its place, sorted: the first
+  // entry of a sector and slot is found by halving, as FindListed finds it.
+  std::vector<std::pair<uint64_t, uint32_t>> listed_at;
   std::vector<FileRow> files;
   // check: the sector verdicts and each listed entry's check, in listing order.
   SectorCounts sectors;
