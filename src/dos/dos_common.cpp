@@ -170,7 +170,9 @@ bool AddExtents(const SectorSource& source, const Directory& dir, uint8_t unit, 
   const Numbering& num = dir.numbering;
   DiskSector at = Locate(num, first);
   int pos = static_cast<int>(first % num.spt);
-  out.reserve(out.size() + static_cast<size_t>(n));
+  // Room that grows by doubling: an exact reserve per extent would move the
+  // whole list again for every extent of a file.
+  if (out.capacity() < out.size() + static_cast<size_t>(n)) out.reserve(std::max(2 * out.capacity(), out.size() + static_cast<size_t>(n)));
   for (int64_t i = 0; i < n; ++i, StepRelative(num, at, pos)) out.push_back(at);
   return true;
 }

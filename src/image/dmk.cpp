@@ -3,6 +3,7 @@
 // the data mark follows each ID field after a gap.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "image/formats.h"
 #include "image/image_access.h"
@@ -133,8 +134,10 @@ bool LookUpDmk(DiskState& st) {
   const size_t first = ix.dmk_first[static_cast<size_t>(r)];
   const size_t end = ix.dmk_first[static_cast<size_t>(r) + 1];
   if (first == end) return false;  // no ID field: the search's own fallback
-  size_t at = first;
-  while (at != end && ix.dmk_recorded[at] != st.SecToFind) ++at;
+  const void* hit = st.SecToFind >= 0 && st.SecToFind <= 0xFF
+                        ? std::memchr(ix.dmk_recorded.data() + first, st.SecToFind, end - first)
+                        : nullptr;
+  size_t at = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - ix.dmk_recorded.data()) : end;
   if (at == end) {  // not found: what the search took from the last ID field
     st.errflg = 1;
     at = end - 1;
