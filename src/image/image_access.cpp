@@ -12,11 +12,6 @@ void ThrowOutside(const DiskState& st, int64_t i) {
                   " bytes");
 }
 
-bool SectorBytesInImage(const DiskState& st, int first, int count) {
-  const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * first;
-  return from >= 0 && from + int64_t{st.secstep} * (count - 1) < st.fileend;
-}
-
 void ThrowTrackIndex(int64_t t, const char* table) {
   throw DiskError("index " + std::to_string(t) + " outside " + table);
 }

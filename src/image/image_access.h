@@ -31,7 +31,10 @@ inline std::optional<uint8_t> TryImageByte(const DiskState& st, int64_t i) {
 inline uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsIndex(st.fpa) + int64_t{st.secstep} * k); }
 // True when bytes first..first+count-1 of the sector last located all lie
 // in the image file (the spare byte behind it does not count).
-bool SectorBytesInImage(const DiskState& st, int first, int count);
+inline bool SectorBytesInImage(const DiskState& st, int first, int count) {
+  const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * first;
+  return from >= 0 && from + int64_t{st.secstep} * (count - 1) < st.fileend;
+}
 // True when all 256 data bytes of the sector last located lie in the image file.
 inline bool SectorInImage(const DiskState& st) { return SectorBytesInImage(st, 0, 256); }
 
