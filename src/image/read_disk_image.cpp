@@ -26,8 +26,20 @@ bool OpenFile(DiskState& st, const std::string& FileName) {
 
 namespace {
 
-// The whole file into diskbuf, one spare zero byte behind it.
+// The whole file into diskbuf, one spare zero byte behind it. Nothing of
+// the image before outlives the load, failed or not: no format, and no
+// length the buffer does not hold.
 bool LoadImage(DiskState& st, Notices& notices) {
+  st.fileend = 0;
+  st.fpa = 0;
+  st.datamarkDmk = 0;
+  st.datamarkjv = 0;
+  st.dmkflag = 0;
+  st.firstsecnum = 0;
+  st.secstep = 1;
+  st.filetype.clear();  // set again as soon as the format is told
+  st.jv3 = {};
+  st.locator.Clear();
   if (!st.channel1.IsOpen()) throw DiskError("no file is open");
   const int64_t length = st.channel1.Length();
   if (length < 0) throw DiskError("the length of the file cannot be read");
@@ -44,15 +56,6 @@ bool LoadImage(DiskState& st, Notices& notices) {
   st.copybuf.resize(st.diskbuf.size());
   if (!read) throw DiskError("the file cannot be read");
   st.fileend = static_cast<int32_t>(length);
-  st.fpa = 0;
-  st.datamarkDmk = 0;
-  st.datamarkjv = 0;
-  st.dmkflag = 0;
-  st.firstsecnum = 0;
-  st.secstep = 1;
-  st.filetype.clear();  // set again as soon as the format is told
-  st.jv3 = {};
-  st.locator.Clear();
   return true;
 }
 

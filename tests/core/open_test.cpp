@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "image/read_disk_image.h"
+#include "state/disk_error.h"
 #include "support.h"
 
 namespace vornik::testing {
@@ -385,6 +387,28 @@ TEST(Refusal, TooLargeChangesNothing) {
   EXPECT_EQ(o.notices[0].text, "** ERROR **  File is too large to be a disk image");
   EXPECT_EQ(o.list1.ListCount(), 0);
   EXPECT_EQ(o.st.diskbuf, before);
+}
+
+// A file that shrinks between its open and its read: the failed read
+// leaves nothing of the image before it (no format, no length past the
+// buffer), so nothing is made of its sectors.
+TEST(Reopen, AFailedReadLeavesNothingOfTheImageBefore) {
+#ifdef _WIN32
+  GTEST_SKIP() << "an open file keeps its length on Windows";
+#else
+  Opened o;
+  ASSERT_EQ(o.Open(ToDmk(WithEntries(Uniform(80, 2, 18, true), ThreeFiles()))).kind, OpenKind::kListed);
+  TempDir dir;
+  const fs::path shrinking = dir.path() / "shrinking.dsk";
+  WriteBytes(shrinking, Jv1Bytes());
+  ASSERT_TRUE(OpenFile(o.st, shrinking.string()));
+  fs::resize_file(shrinking, 1000);
+  Notices notices;
+  EXPECT_THROW(ReadDiskImage(o.st, notices), DiskError);
+  EXPECT_TRUE(o.st.filetype.empty());
+  EXPECT_LT(size_t(o.st.fileend), o.st.diskbuf.size());
+  EXPECT_EQ(o.st.locator.kind, LocatorIndex::Kind::kNone);
+#endif
 }
 
 TEST(Reopen, NumberingBaseAndListOfAnEarlierImageDoNotLeak) {
