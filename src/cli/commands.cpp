@@ -133,7 +133,7 @@ int ListImage(DiskState& st, ImageInput& input, ImageReport& report) {
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     FileRow& row = report.files.emplace_back(DescribeItem(win, report, i));
-    if (!CopyListedFile(st, win, report, row, false, nullptr, /*measure=*/true)) {
+    if (!CopyListedFile(st, win, report, row, /*exact=*/false, /*reads=*/nullptr, /*measure=*/true)) {
       status = std::max(status, static_cast<int>(kExitCopy));
     }
   }

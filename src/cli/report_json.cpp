@@ -1,6 +1,5 @@
 #include "cli/report_json.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -81,11 +80,7 @@ class JsonLine {
     }
     return *this;
   }
-  // Disk bytes (Latin-1); ASCII is the same in UTF-8.
-  JsonLine& Text(const std::string& latin1) {
-    const bool ascii = std::all_of(latin1.begin(), latin1.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    return ascii ? Str(latin1) : Str(Latin1ToUtf8(latin1));
-  }
+  JsonLine& Text(const std::string& latin1) { return Str(Latin1ToUtf8(latin1)); }
   JsonLine& Int(int64_t v) {
     Separate();
     char digits[24];

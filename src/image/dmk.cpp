@@ -228,7 +228,9 @@ void ScanDmkDirectory(DiskState& st) {
     ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
     for (int i = 0; i < count; ++i) {
       const DmkId id = DmkIdWithFlags(st, record, raw[i], hdr4);
-      // One search of the gap serves the scan and the sector source.
+      // One search of the gap serves the scan and the sector source; it
+      // reaches past both distances to the data mark.
+      static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
       const bool shared = id.step == 1 && st.damindex + 2 <= kDmkMarkHorizon;
       const int64_t family = shared ? FirstFamilyByte(st, id.mark) : LocatorIndex::kDmkFamilyUnknown;
       const int64_t mark_at = shared ? ScanDataMark(st, id, family) : FindDmkDataMark(st, id, true);

@@ -46,8 +46,8 @@ struct LocatorIndex {
     int64_t taken = 0;     // offset of the data mark, or of where it would stand
     uint8_t recorded = 0;  // the sector number of the ID field
     uint8_t step = 1;
-    // For an ID field read a byte a step: its ID mark, and the first byte
-    // of the data-mark family (F8-FB) from the field's end up to
+    // The ID mark's offset; and, for an ID field read a byte a step, the
+    // first byte of the data-mark family (F8-FB) from the field's end up to
     // kDmkMarkHorizon bytes past the mark or the image's end, -1 for none.
     // The sector source takes its data marks from it.
     int64_t mark = -1;

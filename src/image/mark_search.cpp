@@ -1,5 +1,7 @@
 #include "image/mark_search.h"
 
+#include "image/layout.h"
+
 #include <bit>
 #include <cstring>
 
@@ -13,7 +15,6 @@ namespace {
 
 constexpr uint8_t kMarkMask = 0xFC;  // F8, F9, FA and FB share their top six bits
 constexpr uint8_t kMarkBase = 0xF8;
-constexpr uint8_t kMarkF9 = 0xF9;
 
 // The first byte of d[from..to] whose top six bits are those of F8, or -1:
 // (b & FC) ^ F8 is zero exactly there, and a zero byte of a word is found
@@ -51,7 +52,7 @@ int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
 
 int64_t FindDataMarkIn(const uint8_t* d, int64_t from, int64_t to, bool with_f9) {
   for (int64_t at = FindMarkFamily(d, from, to); at >= 0; at = FindMarkFamily(d, at + 1, to)) {
-    if (with_f9 || d[at] != kMarkF9) return at;
+    if (with_f9 || d[at] != kDataMarkF9) return at;
   }
   return -1;
 }

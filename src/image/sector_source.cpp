@@ -30,7 +30,6 @@ constexpr int kCrcBytes = 2;
 constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
 
 constexpr uint8_t kMarkF8 = 0xF8;
-constexpr uint8_t kMarkF9 = 0xF9;
 
 int FieldBytes(uint8_t size_code) { return 128 << (size_code & 3); }
 
@@ -56,7 +55,7 @@ uint8_t Jv3Mark(uint8_t flags) {
   const uint8_t bits = flags & kJv3FlagMarkBits;
   if (flags & kJv3FlagDouble) return bits & kJv3FlagDirMark ? kMarkF8 : kDataMarkNormal;
   if (bits == kJv3FlagDirMark) return kDataMarkDir;
-  if (bits == kJv3MarkF9) return kMarkF9;
+  if (bits == kJv3MarkF9) return kDataMarkF9;
   return bits == kJv3MarkF8 ? kMarkF8 : kDataMarkNormal;
 }
 
@@ -131,6 +130,10 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   if (step == 1) {
     // The scan looked from the same place at least as far (to the image's
     // end at most): its first family byte is this window's if it lies in it.
+    // Its ID mark must be this one: it takes 15 bits of the pointer, this
+    // walk 14, so a pointer with bit 14 set leaves them apart.
+    static_assert(kDmkIdBytes == kDmkIdFieldEnd && kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowMfm - 1 &&
+                  kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowFm - 1);
     const bool known = scanned && scanned->mark == p && scanned->family != LocatorIndex::kDmkFamilyUnknown;
     const int64_t at = !known                           ? FindDataMarkIn(d, p + k, p + k_end, true)
                        : scanned->family <= p + k_end ? scanned->family

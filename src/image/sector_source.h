@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "image/locator_index.h"
 #include "image/dmk_check.h"
+#include "image/locator_index.h"
 
 namespace vornik {
 

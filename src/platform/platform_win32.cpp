@@ -324,8 +324,16 @@ void PendingFile::Discard() {
   }
 }
 
+#ifdef LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+constexpr DWORD kSearchDefaultDirs = LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+#else
+constexpr DWORD kSearchDefaultDirs = 0x00001000;  // the same flag, where older headers lack it
+#endif
+
 void* OpenSharedLibrary(const std::string& name, std::string& why) {
-  const HMODULE library = ::LoadLibraryW(Wide(name).c_str());
+  // Only where the system keeps its libraries and the program's own
+  // folder, never the current folder or PATH.
+  const HMODULE library = ::LoadLibraryExW(Wide(name).c_str(), nullptr, kSearchDefaultDirs);
   if (library == nullptr) why = name + ": cannot be loaded: " + ErrorText(LastErrno());
   return reinterpret_cast<void*>(library);
 }
