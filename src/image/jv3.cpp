@@ -3,6 +3,7 @@
 // a second block laid out the same way: another table and write-protect
 // byte right after the first block's data, then that block's data.
 #include <algorithm>
+#include <cstring>
 #include <span>
 
 #include "image/dmk_check.h"
@@ -63,6 +64,22 @@ Jv3Blocks Jv3BlocksOf(std::span<const uint8_t> image) {
 int64_t Jv3EntryOffset(const Jv3Blocks& blocks, int n) {
   if (n < kJv3Entries) return int64_t{n} * kJv3EntryBytes;
   return blocks.header2 + int64_t{n - kJv3Entries} * kJv3EntryBytes;
+}
+
+int Jv3EntriesInUse(const uint8_t* table, int entries) {
+  // A table is made with its unused entries all FF: eight of them, 24 bytes,
+  // are passed over in one step.
+  constexpr int kRun = 8;
+  constexpr uint64_t kAllFree = ~uint64_t{0};
+  static_assert(kRun * kJv3EntryBytes == 3 * sizeof(uint64_t));
+  while (entries >= kRun) {
+    uint64_t w[3];
+    std::memcpy(w, table + (entries - kRun) * kJv3EntryBytes, sizeof w);
+    if ((w[0] & w[1] & w[2]) != kAllFree) break;
+    entries -= kRun;
+  }
+  while (entries > 0 && table[(entries - 1) * kJv3EntryBytes] == kJv3FreeTrack) --entries;
+  return entries;
 }
 
 // Where the locator takes entry n's data: 256 bytes for each entry before
@@ -138,15 +155,18 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
   // The first block's entries that lie wholly in the image, then the
   // second block's (all of which do).
   const int whole = st.fileend < 2 ? 0 : static_cast<int>(std::min<int64_t>(examined, (st.fileend - 2) / kJv3EntryBytes + 1));
-  const int entries = blocks.count == 2 ? 2 * kJv3Entries : whole;
   ix.jv3_pending.clear();
   std::array<uint16_t, 2 * kTrackBytes + 1> count{};
-  for (int n = 0; n < entries; ++n) {
-    const uint8_t* e = st.diskbuf.data() + Jv3EntryOffset(blocks, n);
-    if (e[0] == kJv3FreeTrack) continue;
-    const uint8_t key_low = (e[2] & kJv3FlagSide1) ? 1 : 0;
-    ++count[2u * e[0] + key_low + 1];
-    ix.jv3_pending.push_back({e[0], {static_cast<uint16_t>(n), e[1], e[2]}});
+  for (int b = 0; b < blocks.count; ++b) {
+    const uint8_t* table = st.diskbuf.data() + (b == 0 ? 0 : blocks.header2);
+    const int used = Jv3EntriesInUse(table, blocks.count == 2 ? kJv3Entries : whole);
+    for (int i = 0; i < used; ++i) {
+      const uint8_t* e = table + i * kJv3EntryBytes;
+      if (e[0] == kJv3FreeTrack) continue;
+      const uint8_t key_low = (e[2] & kJv3FlagSide1) ? 1 : 0;
+      ++count[2u * e[0] + key_low + 1];
+      ix.jv3_pending.push_back({e[0], {static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2]}});
+    }
   }
   for (size_t k = 0; k + 1 < count.size(); ++k) count[k + 1] = static_cast<uint16_t>(count[k + 1] + count[k]);
   ix.jv3_first = count;
@@ -218,6 +238,13 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   return true;
 }
 
+// Table entry n's three bytes where they all lie in the image, else null
+// (then each is read checked, and the first outside throws).
+static const uint8_t* EntryInImage(const DiskState& st, const Jv3Blocks& blocks, int n) {
+  const int64_t p = Jv3EntryOffset(blocks, n);
+  return InImage(st, p + kJv3EntryBytes - 1) ? st.diskbuf.data() + p : nullptr;
+}
+
 // The track bytes of the first four entries agree on a JV3 image.
 bool Jv3HasHeader(const DiskState& st) {
   const uint8_t first = ImageByte(st, 0);
@@ -239,9 +266,10 @@ void SetJv3Geometry(DiskState& st) {
   st.sides = 1;
   for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
     const int64_t p = Jv3EntryOffset(blocks, n);
-    const int track = ImageByte(st, p);
+    const uint8_t* e = EntryInImage(st, blocks, n);
+    const int track = e ? e[0] : ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
-    const int flags = ImageByte(st, p + 2);
+    const int flags = e ? e[2] : ImageByte(st, p + 2);
     if (flags & kJv3FlagSide1) st.sides = 2;
     if (track > prev_track) {
       run = 0;
@@ -271,10 +299,11 @@ void ScanJv3Directory(DiskState& st) {
   int last_track = 1;  // a table without any used entry counts two tracks
   for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
     const int64_t p = Jv3EntryOffset(blocks, n);
-    const int track = ImageByte(st, p);
+    const uint8_t* e = EntryInImage(st, blocks, n);
+    const int track = e ? e[0] : ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
-    const int flags = ImageByte(st, p + 2);
-    scan.Add({track, flags & kJv3FlagSide1, ImageByte(st, p + 1), (flags & kJv3FlagDirMark) != 0});
+    const int flags = e ? e[2] : ImageByte(st, p + 2);
+    scan.Add({track, flags & kJv3FlagSide1, e ? e[1] : ImageByte(st, p + 1), (flags & kJv3FlagDirMark) != 0});
     last_track = track;
   }
   scan.Finish();

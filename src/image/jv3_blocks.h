@@ -20,5 +20,9 @@ Jv3Blocks Jv3BlocksOf(std::span<const uint8_t> image);
 // Offset of table entry n, counted through the blocks (0..2900 in the
 // first, 2901..5801 in the second).
 int64_t Jv3EntryOffset(const Jv3Blocks& blocks, int n);
+// How many of the first `entries` entries of `table` are left when the
+// free ones (track byte FF) behind the last one in use are dropped: they
+// hold nothing to list or to find.
+int Jv3EntriesInUse(const uint8_t* table, int entries);
 
 }  // namespace vornik

@@ -66,7 +66,7 @@ void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, s
   int entries = static_cast<int>(std::clamp<int64_t>((size - header) / kJv3EntryBytes, 0, kJv3Entries));
   const uint8_t* table = image.data() + header;
   // Free entries behind the last one in use hold nothing to list.
-  while (entries > 0 && table[(entries - 1) * kJv3EntryBytes] == kJv3FreeTrack) --entries;
+  entries = Jv3EntriesInUse(table, entries);
   out.reserve(out.size() + static_cast<size_t>(entries));
   for (int n = 0; n < entries; ++n) {
     const uint8_t* e = table + int64_t{n} * kJv3EntryBytes;

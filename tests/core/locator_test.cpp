@@ -118,6 +118,23 @@ TEST(Locator, MarkSearchFindsTheFirstMarkInItsWindow) {
   }
 }
 
+// The trim of free entries behind the last one in use, which skips runs of
+// FF bytes, against one entry at a time: a used entry or a free one that is
+// not all FF at every place around the runs of eight.
+TEST(Locator, TrimOfFreeJv3EntriesStopsAtTheLastOneInUse) {
+  for (const int entries : {0, 1, 7, 8, 9, 16, 17, 40}) {
+    for (int used = -1; used < entries; ++used) {
+      for (const Bytes& last : {Bytes{5, 1, 0}, Bytes{0, 0xFF, 0xFF}, Bytes{0xFF, 0, 0xFF}}) {
+        Bytes table(size_t(entries) * 3, 0xFF);
+        if (used >= 0) std::copy(last.begin(), last.end(), table.begin() + used * 3);
+        int want = entries;
+        while (want > 0 && table[size_t(want - 1) * 3] == 0xFF) --want;
+        ASSERT_EQ(Jv3EntriesInUse(table.data(), entries), want) << entries << " entries, " << used;
+      }
+    }
+  }
+}
+
 // ---- JV3 with two header blocks ---------------------------------------------
 
 // An 8-inch double-sided double-density disk: 77 tracks of 26 sectors a side
