@@ -69,18 +69,20 @@ class JsonLine {
   }
   JsonLine& Str(const std::string& utf8) {
     Separate();
-    bool plain = true;
-    for (const unsigned char c : utf8) plain = plain && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
-    if (plain) {
-      out_ += '"';
-      out_ += utf8;
-      out_ += '"';
+    if (IsPlain(utf8)) {
+      AppendQuoted(utf8);
     } else {
       AppendSpelt(out_, Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace));
     }
     return *this;
   }
-  JsonLine& Text(const std::string& latin1) { return Str(Latin1ToUtf8(latin1)); }
+  // Latin-1 text; printable ASCII, the usual case, is the same in UTF-8.
+  JsonLine& Text(const std::string& latin1) {
+    if (!IsPlain(latin1)) return Str(Latin1ToUtf8(latin1));
+    Separate();
+    AppendQuoted(latin1);
+    return *this;
+  }
   JsonLine& Int(int64_t v) {
     Separate();
     char digits[24];
@@ -107,6 +109,16 @@ class JsonLine {
   }
 
  private:
+  static bool IsPlain(const std::string& text) {
+    bool plain = true;
+    for (const unsigned char c : text) plain = plain && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+    return plain;
+  }
+  void AppendQuoted(const std::string& plain) {
+    out_ += '"';
+    out_ += plain;
+    out_ += '"';
+  }
   // A comma before every member but the first of its object or array.
   void Separate() {
     if (!first_) out_ += ',';
