@@ -26,10 +26,19 @@ int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
   // x86-64 one): a byte-wise AND and compare, then the first set bit.
   const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkMask));
   const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkBase));
-  for (; i + 16 <= to + 1; i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)));
-    if (hits != 0) return i + std::countr_zero(hits);
+  const auto first_hit = [&](int64_t at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)));
+  };
+  if (to + 1 - from >= 16) {
+    for (; i + 16 <= to + 1; i += 16) {
+      if (const unsigned hits = first_hit(i)) return i + std::countr_zero(hits);
+    }
+    if (i > to) return -1;
+    // The rest as the last sixteen bytes of the window: those before i hold
+    // no mark, so the first one found lies at i or after it.
+    const unsigned hits = first_hit(to - 15);
+    return hits != 0 ? to - 15 + std::countr_zero(hits) : -1;
   }
 #endif
   if constexpr (std::endian::native == std::endian::little) {
