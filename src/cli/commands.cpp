@@ -170,11 +170,37 @@ bool FolderProblem(const WriteError& error) {
          std::find(std::begin(folder_errors), std::end(folder_errors), error.code) != std::end(folder_errors);
 }
 
+// The names the chosen files in use take in the target folder: a killed
+// entry of the same name never takes the place of such a file, whatever
+// their order in the directory.
+struct NamesInUse {
+  const ImageReport& report;
+  std::set<std::string> live;
+  bool IsLive(const FileRow& row) const { return !row.listed || FactsOf(report.listing, *row.listed).in_use; }
+};
+
+NamesInUse LiveNames(CliWindow& win, const ImageReport& report, const std::vector<bool>& chosen) {
+  NamesInUse names{report, {}};
+  for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
+    if (!chosen[static_cast<size_t>(i)]) continue;
+    const FileRow row = DescribeItem(win, report, i);
+    if (names.IsLive(row)) names.live.insert(platform::FolderKey(SafeHostName(DosName::FromItem(row.item).CopyName())));
+  }
+  return names;
+}
+
 // Writes the copy in copybuf under its safe name into the target folder.
 // `folder_unusable` is set when no file can be made there at all.
 int WriteCopy(const DiskState& st, CliWindow& win, const FileRow& row, const ExtractRequest& request,
-              const platform::FileId& image, std::set<std::string>& names_used, bool& folder_unusable) {
-  if (!names_used.insert(platform::FolderKey(row.pc_name)).second) {
+              const platform::FileId& image, const NamesInUse& names, std::set<std::string>& names_used,
+              bool& folder_unusable) {
+  const std::string key = platform::FolderKey(row.pc_name);
+  if (!names.IsLive(row) && names.live.contains(key)) {
+    win.Note(Latin1ToUtf8(row.shown) + ": skipped, a killed entry; the file in use of this run named " + row.pc_name +
+             " takes that name");
+    return kExitWrite;
+  }
+  if (!names_used.insert(key).second) {
     win.Note(Latin1ToUtf8(row.shown) + ": skipped, another file of this run is also named " + row.pc_name);
     return kExitWrite;
   }
@@ -286,6 +312,7 @@ int ExtractImage(DiskState& st, ImageInput& input, const ExtractRequest& request
   const platform::FileId image = input.container.valid ? input.container : st.channel1.Identity();
   int status = NoteCut(win, report);
   const std::vector<bool> chosen = ChooseItems(request, win, status);
+  const NamesInUse names = LiveNames(win, report, chosen);
   std::set<std::string> names_used;
   const int64_t budget = WriteBudget(st.fileend);
   int64_t written = 0;
@@ -312,7 +339,7 @@ int ExtractImage(DiskState& st, ImageInput& input, const ExtractRequest& request
       make_folder = false;
     }
     bool folder_unusable = false;
-    const int wrote = WriteCopy(st, win, row, request, image, names_used, folder_unusable);
+    const int wrote = WriteCopy(st, win, row, request, image, names, names_used, folder_unusable);
     if (wrote == kExitOk) written += row.bytes;
     // A copy of sectors that failed their check is written all the same, and said to be.
     const FileVerdict verdict = JudgeCopy(st.source, true, reads);

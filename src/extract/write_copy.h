@@ -18,6 +18,7 @@ enum class WriteFailure {
   kRename,   // the finished file could not be given its name
   kExists,   // the name is taken and replacing was not asked for
   kIsImage,  // the name is the image being read
+  kNotAFile, // the name is a device, a pipe or a socket: never written over
 };
 
 struct WriteError {

@@ -24,7 +24,10 @@ struct FileId {
   uint64_t device = 0;
   uint64_t inode = 0;
   bool valid = false;
-  bool operator==(const FileId&) const = default;
+  // Not a device, a pipe or a socket: a copy may be written over it (a
+  // folder in the way fails on its own).
+  bool plain = true;
+  bool operator==(const FileId& o) const { return device == o.device && inode == o.inode && valid == o.valid; }
 };
 
 // The system's words for an error number.

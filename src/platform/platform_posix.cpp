@@ -17,7 +17,8 @@ namespace vornik::platform {
 namespace {
 
 FileId IdOf(const struct stat& info) {
-  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true};
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true,
+          !(S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))};
 }
 
 // ---- the hidden name the signal handler removes ---------------------------

@@ -8,6 +8,10 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "extract/safe_name.h"
 #include "support.h"
 
@@ -61,8 +65,8 @@ std::string Sample(const char* name) { return (fs::path(VORNIK_SAMPLES) / name).
 // bytes some listed files must copy to.
 struct Images {
   TempDir dir;
-  std::string plain, odd, newdos, cases, greedy, damaged, jv3 = Sample("double-sided.jv3"), dmk = Sample("double-density.dmk");
-  Bytes hello, prog, dup1;
+  std::string plain, odd, killed, newdos, cases, greedy, damaged, jv3 = Sample("double-sided.jv3"), dmk = Sample("double-density.dmk");
+  Bytes hello, prog, dup1, kept;
 };
 Images* images = nullptr;
 
@@ -95,6 +99,13 @@ void MakeImages(Images& im) {
                         {0x10, "DUP", "TXT", 1, {Slot(9, 1, 1)}}});
   im.dup1 = SectorsOf(odd, {90});
   Save(im.odd, "odd.dsk", ToJv1(odd));
+
+  // A killed entry ahead of the file in use of the same name.
+  Disk killed = MakeJv1Disk();
+  for (int l = 80; l < 100; ++l) FillPattern(killed, l);
+  PutEntries(killed, 170, {{0x4F, "KEPT", "TXT", 1, {Slot(8, 0, 1)}}, {0x10, "KEPT", "TXT", 1, {Slot(9, 0, 1)}}});
+  im.kept = SectorsOf(killed, {90});
+  Save(im.killed, "killed.dsk", ToJv1(killed));
 
   // JV1 with the Newdos/80 mark: extents count allocation units of spl sectors.
   Disk newdos = MakeJv1Disk();
@@ -322,6 +333,8 @@ TEST_F(CliTest, ExtractWritesWhatItCanAndSaysWhatItCannot) {
       {"damaged entry", &images->odd, {"bad/dat"}, 3, {}},
       {"a name not on the disk", &images->odd, {"NOPE/TXT", "dup.txt"}, 4, {"DUP.TXT"}},
       {"missing name only", &images->odd, {"NOPE.TXT"}, 3, {}},
+      // The file in use takes its name, wherever a killed entry of that name stands.
+      {"a killed entry first", &images->killed, {"--all"}, 4, {"KEPT.TXT"}},
       {"hostile name by its safe form", &images->odd, {"a_b\u00e9._x"}, 0, {"A_B\u00e9._X"}},
 #ifndef _WIN32
       // A name given exactly as listed selects that entry alone.
@@ -361,6 +374,9 @@ TEST_F(CliTest, ExtractWritesWhatItCanAndSaysWhatItCannot) {
   EXPECT_EQ(ReadBytes(out.path() / "HELLO.TXT"), images->hello);
   EXPECT_EQ(ReadBytes(out.path() / "PROG.CMD"), images->prog);
   EXPECT_EQ(ReadBytes(out.path() / "DUP.TXT"), images->dup1);  // the first of the two
+  const RunResult killed = Cli({"extract", images->killed, "kept/txt", "-o", out.path().string()});
+  EXPECT_NE(killed.err.find("KEPT/TXT: skipped, a killed entry"), std::string::npos) << killed.err;
+  EXPECT_EQ(ReadBytes(out.path() / "KEPT.TXT"), images->kept);
 }
 
 // One extract writes at most four times the image or 4 MiB: 51 files of
@@ -392,6 +408,19 @@ TEST_F(CliTest, ExtractNeverOverwritesWithoutForceAndReportsWriteFailures) {
   EXPECT_EQ(in_the_way.status, 4);
   EXPECT_NE(in_the_way.err.find("HELLO.TXT: Is a directory"), std::string::npos) << in_the_way.err;
   EXPECT_TRUE(fs::is_directory(out.path() / "HELLO.TXT"));
+#ifndef _WIN32
+  // A pipe (or a device) in the way is never written over, by a copy or by a map.
+  const fs::path pipe = out / "PROG.CMD";
+  fs::remove(pipe);
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const RunResult on_pipe = Cli({"extract", images->plain, "prog/cmd", "--force", "-o", out.path().string()});
+  EXPECT_EQ(on_pipe.status, 4);
+  EXPECT_NE(on_pipe.err.find("PROG.CMD is a device, a pipe or a socket, not a file"), std::string::npos) << on_pipe.err;
+  EXPECT_EQ(Cli({"map", images->plain, "-o", pipe.string()}).status, 4);
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  fs::remove(pipe);
+  EXPECT_EQ(Cli({"extract", images->plain, "prog/cmd", "-o", out.path().string()}).status, 0);
+#endif
   // A folder that cannot take files is named once, not once a file.
   const RunResult missing = Cli({"extract", images->plain, "--all", "-o", out / "missing"});
   EXPECT_EQ(missing.status, 4);
