@@ -116,6 +116,9 @@ bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, Fi
   Notices notices;
   const CopyStatus status = row.listed ? CopyListedEntry(st, report.listing, *row.listed, exact, notices, reads, measure)
                                        : CopyStatus::kOutsideDirectory;
+  // The window's message names no file; here many may fail in one run.
+  for (Notice& n : notices)
+    if (n.text == kMsgCopyFailed) n.text = row.shown + ": " + n.text;
   win.Show(notices);
   if (status == CopyStatus::kOutsideDirectory) {
     // The copy button does nothing for such an entry.

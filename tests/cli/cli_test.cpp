@@ -374,6 +374,9 @@ TEST_F(CliTest, ExtractWritesWhatItCanAndSaysWhatItCannot) {
   EXPECT_EQ(ReadBytes(out.path() / "HELLO.TXT"), images->hello);
   EXPECT_EQ(ReadBytes(out.path() / "PROG.CMD"), images->prog);
   EXPECT_EQ(ReadBytes(out.path() / "DUP.TXT"), images->dup1);  // the first of the two
+  const RunResult bad = Cli({"extract", images->odd, "bad/dat", "-o", out.path().string()});
+  EXPECT_NE(bad.err.find("BAD/DAT: ** ERROR **  File could not be read, nothing was copied\n"), std::string::npos)
+      << bad.err;
   const RunResult killed = Cli({"extract", images->killed, "kept/txt", "-o", out.path().string()});
   EXPECT_NE(killed.err.find("KEPT/TXT: skipped, a killed entry"), std::string::npos) << killed.err;
   EXPECT_EQ(ReadBytes(out.path() / "KEPT.TXT"), images->kept);
