@@ -179,13 +179,10 @@ struct NamesInUse {
   bool IsLive(const FileRow& row) const { return !row.listed || FactsOf(report.listing, *row.listed).in_use; }
 };
 
-NamesInUse LiveNames(CliWindow& win, const ImageReport& report, const std::vector<bool>& chosen) {
+NamesInUse LiveNames(const ImageReport& report, const std::vector<FileRow>& rows) {
   NamesInUse names{report, {}};
-  for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
-    if (!chosen[static_cast<size_t>(i)]) continue;
-    const FileRow row = DescribeItem(win, report, i);
-    if (names.IsLive(row)) names.live.insert(platform::FolderKey(SafeHostName(DosName::FromItem(row.item).CopyName())));
-  }
+  for (const FileRow& row : rows)
+    if (names.IsLive(row)) names.live.insert(platform::FolderKey(ItemHostName(row.item)));
   return names;
 }
 
@@ -312,13 +309,14 @@ int ExtractImage(DiskState& st, ImageInput& input, const ExtractRequest& request
   const platform::FileId image = input.container.valid ? input.container : st.channel1.Identity();
   int status = NoteCut(win, report);
   const std::vector<bool> chosen = ChooseItems(request, win, status);
-  const NamesInUse names = LiveNames(win, report, chosen);
+  std::vector<FileRow> rows;
+  for (int i = 0; i < static_cast<int>(chosen.size()); ++i)
+    if (chosen[static_cast<size_t>(i)]) rows.push_back(DescribeItem(win, report, i));
+  const NamesInUse names = LiveNames(report, rows);
   std::set<std::string> names_used;
   const int64_t budget = WriteBudget(st.fileend);
   int64_t written = 0;
-  for (int i = 0; i < static_cast<int>(chosen.size()); ++i) {
-    if (!chosen[static_cast<size_t>(i)]) continue;
-    FileRow row = DescribeItem(win, report, i);
+  for (FileRow& row : rows) {
     SectorReads reads;
     if (!CopyListedFile(st, win, report, row, request.exact, &reads)) {
       status = std::max(status, static_cast<int>(kExitCopy));
@@ -379,7 +377,7 @@ namespace {
 void CheckRows(CliWindow& win, ImageReport& report) {
   for (int i = 0; i < win.List1().ListCount(); ++i) {
     FileRow& row = report.files.emplace_back(DescribeItem(win, report, i));
-    row.pc_name = SafeHostName(DosName::FromItem(row.item).CopyName());
+    row.pc_name = ItemHostName(row.item);
     row.check = &report.checks[static_cast<size_t>(row.listed - report.listing.entries.data())];
   }
 }

@@ -110,6 +110,8 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   return row;
 }
 
+std::string ItemHostName(const std::string& item) { return SafeHostName(DosName::FromItem(item).CopyName()); }
+
 bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, FileRow& row, bool exact,
                     SectorReads* reads, bool measure) {
   st.Copyfilename.clear();
@@ -128,7 +130,7 @@ bool CopyListedFile(DiskState& st, CliWindow& win, const ImageReport& report, Fi
     row.error = kMsgCopyFailed;
   }
   const bool ok = status == CopyStatus::kCopied;
-  row.pc_name = SafeHostName(st.Copyfilename.empty() ? DosName::FromItem(row.item).CopyName() : st.Copyfilename);
+  row.pc_name = st.Copyfilename.empty() ? ItemHostName(row.item) : SafeHostName(st.Copyfilename);
   row.copied = ok;
   row.bytes = ok ? AsIndex(st.fpb) : 0;
   return ok;

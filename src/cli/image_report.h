@@ -77,6 +77,10 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
 // The row of list item `index` (texts and item data) without copying.
 FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);
 
+// The name a copy of a list item takes on the PC, from the item's text (a
+// copy that reads its entry takes it from the entry's own name).
+std::string ItemHostName(const std::string& item);
+
 // Copies the entry of `row` as the copy button does (with `exact`, the DOS's
 // size); fills the copy part of `row`. Returns whether copybuf[0..fpb)
 // holds the file; with `measure` only the size is wanted and copybuf is

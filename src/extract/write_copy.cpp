@@ -28,7 +28,9 @@ bool WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size, 
     if (options.image.valid && (there == options.image || platform::IdOfPath(path, true) == options.image)) {
       return Fail(error, WriteFailure::kIsImage, 0, path + " is the image being read");
     }
-    if (!there.plain) return Fail(error, WriteFailure::kNotAFile, 0, path + " is a device, a pipe or a socket, not a file; it is not written over");
+    if (!there.plain) {
+      return Fail(error, WriteFailure::kNotAFile, 0, path + " is a device, a pipe or a socket, not a file; it is not written over");
+    }
     if (!options.replace) return Fail(error, WriteFailure::kExists, EEXIST, path);
   }
   const std::string folder = platform::FolderOf(path);

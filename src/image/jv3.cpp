@@ -238,10 +238,9 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   return true;
 }
 
-// Table entry n's three bytes where they all lie in the image, else null
-// (then each is read checked, and the first outside throws).
-static const uint8_t* EntryInImage(const DiskState& st, const Jv3Blocks& blocks, int n) {
-  const int64_t p = Jv3EntryOffset(blocks, n);
+// The three bytes of the table entry at offset p where they all lie in the
+// image, else null (then each is read checked, and the first outside throws).
+static const uint8_t* EntryInImage(const DiskState& st, int64_t p) {
   return InImage(st, p + kJv3EntryBytes - 1) ? st.diskbuf.data() + p : nullptr;
 }
 
@@ -266,7 +265,7 @@ void SetJv3Geometry(DiskState& st) {
   st.sides = 1;
   for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
     const int64_t p = Jv3EntryOffset(blocks, n);
-    const uint8_t* e = EntryInImage(st, blocks, n);
+    const uint8_t* e = EntryInImage(st, p);
     const int track = e ? e[0] : ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
     const int flags = e ? e[2] : ImageByte(st, p + 2);
@@ -299,7 +298,7 @@ void ScanJv3Directory(DiskState& st) {
   int last_track = 1;  // a table without any used entry counts two tracks
   for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
     const int64_t p = Jv3EntryOffset(blocks, n);
-    const uint8_t* e = EntryInImage(st, blocks, n);
+    const uint8_t* e = EntryInImage(st, p);
     const int track = e ? e[0] : ImageByte(st, p);
     if (track == kJv3FreeTrack) break;
     const int flags = e ? e[2] : ImageByte(st, p + 2);
