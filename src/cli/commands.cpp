@@ -42,8 +42,9 @@ int64_t WriteBudget(int64_t image_bytes) { return std::max<int64_t>(4 * image_by
 // Says what of the image is not read; the status of a run cut short so.
 int NoteCut(const CliWindow& win, const ImageReport& report) {
   if (report.directory_cut) win.Note(kNoteDirectoryCut);
+  if (report.image_ends) win.Note(kNoteImageEnds);
   if (report.unread_block) win.Note(kNoteThirdBlock);
-  return report.directory_cut || report.unread_block ? kExitCopy : kExitOk;
+  return report.directory_cut || report.image_ends || report.unread_block ? kExitCopy : kExitOk;
 }
 
 std::string PadRight(std::string text, size_t width) {
@@ -396,7 +397,8 @@ void AppendCheckText(std::string& out, const ImageReport& report) {
   out += Printable(report.path) + ": " + report.format + ", " + std::to_string(c.total) + " sectors: " +
          std::to_string(c.intact) + " intact, " + std::to_string(c.damaged) + " damaged (" +
          std::to_string(c.id_crc_errors) + " ID CRC, " + std::to_string(c.data_crc_errors) + " data CRC, " +
-         std::to_string(c.no_data_mark) + " no data mark, " + std::to_string(c.flagged) + " flagged), " +
+         std::to_string(c.no_data_mark) + " no data mark, " + std::to_string(c.flagged) + " flagged" +
+         (c.truncated ? ", " + std::to_string(c.truncated) + " truncated" : "") + "), " +
          std::to_string(c.unchecked) + " unchecked; " +
          (report.listed ? std::to_string(report.files.size()) + " files, " + std::to_string(damaged) + " damaged, " +
                               std::to_string(missing) + " missing"
@@ -429,10 +431,12 @@ int RunCheck(const std::vector<std::string>& images, bool json) {
         report.checks = CheckEntries(st, report.listing);
         CheckRows(win, report);
       }
+      if (report.image_ends) win.Note(kNoteImageEnds);
       return static_cast<int>(kExitOk);
     });
     unreadable = unreadable || opened == kExitImage;
-    damaged = damaged || (report.format != "JV1" && report.sectors.damaged > 0);
+    // Entries the image has lost are damage of the disk, whatever its format keeps.
+    damaged = damaged || report.image_ends || (report.format != "JV1" && report.sectors.damaged > 0);
     for (const FileRow& row : report.files) {
       damaged = damaged || row.check->verdict.integrity == FileIntegrity::kDamaged ||
                 row.check->verdict.integrity == FileIntegrity::kMissing;

@@ -68,9 +68,10 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 all fine, 1 usage, 2 an image could not be read (or not\n"
     "within the memory there is), 3 a copy failed, a name is not on the disk\n"
-    "or a limit cut the work short, 4 a write failed or was refused (the\n"
-    "output included); the largest that applies. check: 2 when an image cannot\n"
-    "be read at all, else 5 when a sector or a file is damaged or missing.\n";
+    "or a limit or the image's end cut the work short, 4 a write failed or was\n"
+    "refused (the output included); the largest that applies. check: 2 when an\n"
+    "image cannot be read at all, else 5 when a sector or a file is damaged or\n"
+    "missing, or the image ends inside its directory.\n";
 
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "vornik-cli: %s\n%s", what.c_str(), kUsage);

@@ -230,8 +230,9 @@ std::string CheckJsonLine(const ImageReport& report) {
   j.Key("format").Text(report.format);
   j.Key("sectors").Open('{').Key("total").Int(c.total).Key("intact").Int(c.intact).Key("damaged").Int(c.damaged);
   j.Key("id_crc_errors").Int(c.id_crc_errors).Key("data_crc_errors").Int(c.data_crc_errors);
-  j.Key("no_data_mark").Int(c.no_data_mark).Key("flagged").Int(c.flagged).Key("unchecked").Int(c.unchecked);
-  j.Close('}');
+  j.Key("no_data_mark").Int(c.no_data_mark).Key("flagged").Int(c.flagged).Key("truncated").Int(c.truncated);
+  j.Key("unchecked").Int(c.unchecked).Close('}');
+  if (!report.listed) j.Key("directory_error").Text(report.error);
   j.Key("files").Open('[');
   for (const FileRow& row : report.files) {
     const FileVerdict& v = row.check->verdict;

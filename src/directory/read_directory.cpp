@@ -76,7 +76,11 @@ Listing ReadDirectory(DiskState& st, Notices& notices) {
   listing.cut = st.direndsec > last;
   try {
     for (int32_t s = st.dirstartsec + 2; s <= last; ++s) {
-      if (!LocateDirectorySector(st, notices, s) || !ListEntries(st, listing)) break;
+      if (!LocateDirectorySector(st, notices, s)) break;
+      if (!ListEntries(st, listing)) {
+        listing.image_ends = true;
+        break;
+      }
       st.logsec = static_cast<int16_t>(st.logsec + 1);
     }
   } catch (const DiskError&) {

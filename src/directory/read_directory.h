@@ -31,6 +31,7 @@ struct Listing {
   bool newdos = false;   // the DOS box says "  Newdos/80"
   std::vector<ListedEntry> entries;  // in disk order
   bool cut = false;  // the directory runs on past the 32 entry sectors a directory can address
+  bool image_ends = false;  // the image ends inside the directory: the entries past its end are not listed
   bool unread_block = false;  // a JV3 image goes on in a third header block, which is not read
   DosDisk dos;       // what the disk's DOS says; dos.dos is empty when none is recognised
   bool from_dos = false;  // the DOS layer's directory is listed, not the walk's

@@ -146,7 +146,7 @@ void LocateRelativeSector(DiskState& st, const CopyRun& run, const RelativeMap& 
   run.Read(st);
 }
 
-void CopySectors(DiskState& st, const CopyRun& run, int w, int16_t n) {
+void CopySectors(DiskState& st, const CopyRun& run, int w, int32_t n) {
   RelativeMap map;
   const bool relative = FindNewdosRelativeMap(st, run.notices, &map);
   int count = 0;
@@ -190,8 +190,7 @@ bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, 
     uint8_t name[11];
     for (int n = 0; n < 11; ++n) name[n] = EntryByte(st, entry, 5 + n);
     st.Copyfilename = DosName::FromEntry(name).CopyName();
-    const int16_t count =
-        Fit16(EntryByte(st, entry, kEntryCount) + int64_t{256} * EntryByte(st, entry, kEntryCount + 1));
+    const int32_t count = EntryByte(st, entry, kEntryCount) + 256 * EntryByte(st, entry, kEntryCount + 1);
 
     int w = 0;
     const int link = WalkSlots(st, entry, &w);

@@ -15,7 +15,7 @@ SectorCounts CountSectors(const SectorSource& source) {
       case SectorVerdict::kDataCrcError: ++c.data_crc_errors; break;
       case SectorVerdict::kNoDataMark: ++c.no_data_mark; break;
       case SectorVerdict::kFlagged: ++c.flagged; break;
-      case SectorVerdict::kTruncated: break;
+      case SectorVerdict::kTruncated: ++c.truncated; break;
     }
     if (IsDamaged(s.verdict)) ++c.damaged;
   }

@@ -18,6 +18,7 @@ struct SectorCounts {
   int data_crc_errors = 0;
   int no_data_mark = 0;
   int flagged = 0;
+  int truncated = 0;  // cut short by the end of the image
   int unchecked = 0;
 };
 

@@ -32,6 +32,7 @@ inline constexpr char kMsgWriteFailed[] = "Error occurred while trying to close 
 
 // Said of an image, not shown in a box: what of it is not read.
 inline constexpr char kNoteDirectoryCut[] = "the directory holds more than 32 entry sectors; the rest is not read";
+inline constexpr char kNoteImageEnds[] = "the image ends inside the directory; the entries past its end are not listed";
 inline constexpr char kNoteThirdBlock[] =
     "the image goes on past its second JV3 header block; the sectors of a third are not read";
 

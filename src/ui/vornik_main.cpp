@@ -580,6 +580,7 @@ void VornikMain::ShowListing(const Listing& listing) {
   FillLists(listing_, list1_, list2_);
   mnuViewDiskMap_->setEnabled(true);
   // Until a file is chosen, the facts line says what of the image is not read.
+  if (listing.image_ends) LblFacts_->setText(QString::fromLatin1(kNoteImageEnds));
   if (listing.unread_block) LblFacts_->setText(QString::fromLatin1(kNoteThirdBlock));
 }
 

@@ -288,7 +288,8 @@ TEST_F(CliTest, CheckSaysWhichSectorsAndFilesAreDamaged) {
   const std::vector<Json> lines = JsonLines(intact.out);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["sectors"], (Json{{"total", 720}, {"intact", 720}, {"damaged", 0}, {"id_crc_errors", 0},
-                                        {"data_crc_errors", 0}, {"no_data_mark", 0}, {"flagged", 0}, {"unchecked", 0}}));
+                                        {"data_crc_errors", 0}, {"no_data_mark", 0}, {"flagged", 0}, {"truncated", 0},
+                                        {"unchecked", 0}}));
   EXPECT_EQ(lines[0]["files"][0], (Json{{"shown", "HELLO/BAS"}, {"pc_name", "HELLO.BAS"}, {"integrity", "intact"},
                                         {"bad_sectors", Json::array()}}));
   EXPECT_EQ(lines[1]["sectors"]["unchecked"], 400);  // JV1 keeps nothing to check
@@ -431,6 +432,47 @@ TEST_F(CliTest, ExtractNeverOverwritesWithoutForceAndReportsWriteFailures) {
                              ": no file can be written in this folder (No such file or directory); nothing is written\n");
   EXPECT_EQ(Cli({"extract", out / "none.dsk", "--all", "-o", out.path().string()}).status, 2);
   EXPECT_EQ(FolderNames(out.path()), (std::vector<std::string>{"GONE.SYS", "HELLO.TXT", "LONG.TXT", "PROG.CMD"}));
+}
+
+// An image cut short inside its directory lists what is left and says the
+// rest is lost, in list and in check; a directory that cannot be read at
+// all is named in check's JSON as in its text.
+TEST_F(CliTest, AnImageCutInsideItsDirectorySaysSo) {
+  TempDir dir;
+  const Bytes whole = ReadBytes(images->plain);
+  struct CutCase {
+    size_t size;
+    std::vector<std::string> files;
+  };
+  const CutCase cases[] = {{172 * 256 + 40, {"HELLO/TXT"}}, {100 * 256, {}}};
+  for (const CutCase& c : cases) {
+    SCOPED_TRACE(c.size);
+    const std::string path = dir / "cut.dsk";
+    WriteBytes(path, Cut(whole, c.size));
+    const RunResult list = Cli({"list", "--json", path});
+    EXPECT_EQ(list.status, 3);
+    EXPECT_NE(list.err.find("the image ends inside the directory"), std::string::npos) << list.err;
+    const std::vector<Json> lines = JsonLines(list.out);
+    std::vector<std::string> shown;
+    for (const Json& f : lines.at(0)["files"]) shown.push_back(f["shown"]);
+    EXPECT_EQ(shown, c.files) << list.out;
+    const RunResult check = Cli({"check", path});
+    EXPECT_EQ(check.status, 5);
+    EXPECT_NE(check.err.find("the image ends inside the directory"), std::string::npos) << check.err;
+    EXPECT_EQ(check.out.find("truncated") != std::string::npos, c.size % 256 != 0) << check.out;
+  }
+
+  // Track 0 without its third sector: the format is told, the directory not read.
+  Layout l = Uniform(40, 1, 18, true);
+  l.overrides = {{0, {2, true, false}}};
+  const std::string probe = dir / "probe.dsk";
+  WriteBytes(probe, Serialize(WithEntries(l, {}), Fmt::kDmk));
+  const RunResult text = Cli({"check", probe});
+  const RunResult json = Cli({"check", "--json", probe});
+  ASSERT_NE(text.out.find("the directory cannot be read: "), std::string::npos) << text.out;
+  const Json line = JsonLines(json.out).at(0);
+  EXPECT_EQ(line["format"], "DMK");
+  EXPECT_FALSE(line.value("directory_error", std::string()).empty()) << json.out;
 }
 
 // ---- the real disk images beside the checkout ----------------------------------

@@ -81,6 +81,8 @@ const CopyCase kCopies[] = {
      Logical(Cat(Range(50, 59), Range(85, 89)))},
     {"n_above_allocated", [] { return Jv1With({File(100, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
      Logical(Cat(Range(50, 59), Range(85, 89)))},
+    {"n_above_32767", [] { return Jv1With({File(40000, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
+     Logical(Cat(Range(50, 59), Range(85, 89)))},
     {"n_reached_in_first_extent", [] { return Jv1With({File(7, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
      Logical(Range(50, 56))},
     {"no_extents", [] { return Jv1With({File(4, {})}); }, Fmt::kJv1, Logical({})},
