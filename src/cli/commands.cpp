@@ -301,6 +301,16 @@ int RunList(const std::vector<std::string>& images, bool json) {
 
 namespace {
 
+// A whole-sector copy shorter than the size the disk's DOS gives the file:
+// its extents hold no more, and the copy is written all the same.
+void NoteShortCopy(const CliWindow& win, const ImageReport& report, const FileRow& row) {
+  if (!row.listed || row.listed->dos < 0 || report.listing.dos.dos.empty()) return;
+  const DosEntry& facts = FactsOf(report.listing, *row.listed);
+  if (!facts.in_use || !facts.size || *facts.size <= row.bytes) return;
+  win.Note(Latin1ToUtf8(row.shown) + ": written, but only " + std::to_string(row.bytes) + " of the " +
+           std::to_string(*facts.size) + " bytes its DOS counts: its extents hold no more");
+}
+
 // Copies the chosen files of one image into request.dir; with `make_folder`
 // that folder is made before the first file is written.
 int ExtractImage(DiskState& st, ImageInput& input, const ExtractRequest& request, bool make_folder,
@@ -346,6 +356,7 @@ int ExtractImage(DiskState& st, ImageInput& input, const ExtractRequest& request
       win.Note(Latin1ToUtf8(row.shown) + ": written, but " + std::to_string(verdict.bad.size()) +
                " of its sectors failed their check: " + BadSectorsText(verdict));
     }
+    if (wrote == kExitOk) NoteShortCopy(win, report, row);
     status = std::max(status, wrote);
     if (folder_unusable) break;
   }

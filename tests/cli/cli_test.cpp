@@ -434,6 +434,23 @@ TEST_F(CliTest, ExtractNeverOverwritesWithoutForceAndReportsWriteFailures) {
   EXPECT_EQ(FolderNames(out.path()), (std::vector<std::string>{"GONE.SYS", "HELLO.TXT", "LONG.TXT", "PROG.CMD"}));
 }
 
+// A copy shorter than the size its DOS gives the file is written and said
+// to be; the exact copy refuses it.
+TEST_F(CliTest, ExtractSaysWhenTheDosCountsMoreThanTheExtentsHold) {
+  Disk d = MakeJv1Disk();
+  SetNewdosMark(d, 0, 10);
+  PutEntries(d, 170, {{0x10, "ND", "TXT", 40, {Slot(10, 1, 2)}}});
+  TempDir out;
+  const std::string path = out / "short.dsk";
+  WriteBytes(path, ToJv1(d));
+  fs::create_directory(out / "x");
+  const RunResult r = Cli({"extract", path, "--all", "-o", out / "x"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("ND/TXT: written, but only 2560 of the 10240 bytes its DOS counts"), std::string::npos) << r.err;
+  EXPECT_EQ(fs::file_size(out.path() / "x" / "ND.TXT"), 2560u);
+  EXPECT_EQ(Cli({"extract", path, "--all", "--exact", "--force", "-o", out / "x"}).status, 3);
+}
+
 // An image cut short inside its directory lists what is left and says the
 // rest is lost, in list and in check; a directory that cannot be read at
 // all is named in check's JSON as in its text.
