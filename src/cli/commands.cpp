@@ -304,11 +304,10 @@ namespace {
 // A whole-sector copy shorter than the size the disk's DOS gives the file:
 // its extents hold no more, and the copy is written all the same.
 void NoteShortCopy(const CliWindow& win, const ImageReport& report, const FileRow& row) {
-  if (!row.listed || row.listed->dos < 0 || report.listing.dos.dos.empty()) return;
-  const DosEntry& facts = FactsOf(report.listing, *row.listed);
-  if (!facts.in_use || !facts.size || *facts.size <= row.bytes) return;
+  const int64_t size = row.listed ? DosSizeBeyondCopy(report.listing, *row.listed, row.bytes) : 0;
+  if (size == 0) return;
   win.Note(Latin1ToUtf8(row.shown) + ": written, but only " + std::to_string(row.bytes) + " of the " +
-           std::to_string(*facts.size) + " bytes its DOS counts: its extents hold no more");
+           std::to_string(size) + " bytes its DOS counts: its extents hold no more");
 }
 
 // Copies the chosen files of one image into request.dir; with `make_folder`

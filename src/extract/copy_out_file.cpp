@@ -258,6 +258,12 @@ CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEn
   return copied ? CopyStatus::kCopied : CopyStatus::kFailed;
 }
 
+int64_t DosSizeBeyondCopy(const Listing& listing, const ListedEntry& entry, int64_t copied) {
+  if (entry.dos < 0 || listing.dos.dos.empty()) return 0;
+  const DosEntry& facts = FactsOf(listing, entry);
+  return facts.in_use && facts.size && *facts.size > copied ? *facts.size : 0;
+}
+
 const ListedEntry* FindListed(const Listing& listing, int32_t sector, int32_t slot) {
   for (const ListedEntry& e : listing.entries) {
     if (e.sector == sector && e.slot == slot) return &e;

@@ -40,6 +40,10 @@ enum class CopyStatus {
 CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEntry& entry, bool exact,
                            Notices& notices, SectorReads* reads = nullptr, bool measure = false);
 
+// The size the disk's DOS gives a file in use when a copy of `copied` bytes
+// falls short of it (its extents hold no more), else 0.
+int64_t DosSizeBeyondCopy(const Listing& listing, const ListedEntry& entry, int64_t copied);
+
 // The listed entry in that directory sector and slot, or none.
 const ListedEntry* FindListed(const Listing& listing, int32_t sector, int32_t slot);
 

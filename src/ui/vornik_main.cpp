@@ -63,11 +63,11 @@ constexpr Rect kText3{2400, 480, 8295, 315};
 constexpr Rect kFrame3{720, 960, 2895, 6735};
 constexpr Rect kList1{960, 1440, 2415, 5940};
 constexpr Rect kList2{10320, 960, 375, 270};
-constexpr Rect kFrame1{3960, 2160, 4095, 2055};
+constexpr Rect kFrame1{3960, 2160, 4095, 2640};
 constexpr Rect kText1{4680, 2640, 2655, 375};
 constexpr Rect kCmndcopytofolder{4680, 3480, 2655, 375};
 constexpr Rect kChkExact{4680, 3060, 2655, 315};
-constexpr Rect kLblFacts{4080, 3900, 3855, 255};
+constexpr Rect kLblFacts{4080, 3900, 3855, 780};  // three lines: a note on the image may take them all
 
 constexpr int kLineLength = 10800;
 constexpr int kLine1Y = 0;
@@ -277,7 +277,8 @@ void VornikMain::BuildControls() {
   ChkExact_->setToolTip(QStringLiteral("Copy the file's size as its DOS records it, not its whole sectors"));
   LblFacts_ = new QLabel(client);
   place(LblFacts_, kLblFacts, "LblFacts");
-  LblFacts_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+  LblFacts_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  LblFacts_->setWordWrap(true);
 
   Cmndcopytofolder_ = new QPushButton(QStringLiteral("Copy File to PC Folder"), client);
   place(Cmndcopytofolder_, kCmndcopytofolder, "Cmndcopytofolder");
@@ -491,10 +492,17 @@ void VornikMain::Cmndcopytofolder_Click() {
   // DOS name; if that folder cannot be entered nothing is written at all.
   if (!QDir::setCurrent(QFileInfo(*chosen).absolutePath())) return;
   st_.Filename = st_.Copyfilename;
-  if (SaveAsFile(st_.Filename) && verdict.integrity == FileIntegrity::kDamaged) {
+  const int64_t copied_bytes = AsIndex(st_.fpb);
+  if (!SaveAsFile(st_.Filename)) return;
+  if (verdict.integrity == FileIntegrity::kDamaged) {
     const std::string count = std::to_string(verdict.bad.size());
     MsgBox("The copy was written, but " + count + " of its sectors failed their check: its bytes may not be what "
            "the disk once held.",
+           MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
+  }
+  if (const int64_t size = DosSizeBeyondCopy(listing_, *entry, copied_bytes); size != 0) {
+    MsgBox("The copy was written, but it holds only " + std::to_string(copied_bytes) + " of the " +
+               std::to_string(size) + " bytes the disk's DOS counts for the file: its extents hold no more.",
            MsgIcon::Exclamation, MsgButtons::Ok, kProgramTitle);
   }
 }

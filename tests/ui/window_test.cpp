@@ -425,6 +425,23 @@ class WindowTest : public QObject {
     QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("The copy was written, but 1 of its sectors")));
   }
 
+  // Its DOS counts 40 sectors, its extents hold 10: written, and said to be short.
+  void copyShorterThanItsDosSizeSaysSo() {
+    tb::Disk disk = tb::MakeJv1Disk();
+    tb::SetNewdosMark(disk, 0, 10);
+    tb::PutEntries(disk, 170, {{0x10, "ND", "TXT", 40, {tb::Slot(10, 1, 2)}}});
+    auto w = MakeWindow();
+    Open(*w, WriteImage("short.dsk", tb::ToJv1(disk)));
+    auto* list = Child<QListWidget>(*w, "List1");
+    list->setCurrentRow(0);
+    QTemporaryDir target;
+    dialogs->save_answers << target.filePath("x");
+    w->Cmndcopytofolder_Click();
+    QCOMPARE(QFileInfo(target.filePath("ND.TXT")).size(), qint64{2560});
+    QCOMPARE(dialogs->messages.size(), size_t{1});
+    QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("The copy was written, but it holds only 2560 of the 10240")));
+  }
+
   void loadingKeepsTheWindowAliveWithABusyCursor() {
     auto w = MakeWindow();
     const QString path = WriteImage("large.dsk", Bytes(60 << 20, 0));
