@@ -1,5 +1,7 @@
 #include "cli/report_json.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -18,7 +20,9 @@ using Json = nlohmann::json;
 // \u000c like every other control character; the library writes \b and \f.
 // A backslash in the library's output always starts an escape, so the
 // pairs are found without reading the JSON.
-void AppendSpelt(std::string& out, const std::string& escaped) {
+std::string Spelt(const std::string& escaped) {
+  std::string out;
+  out.reserve(escaped.size() + 8);
   for (size_t i = 0; i < escaped.size(); ++i) {
     if (escaped[i] != '\\' || i + 1 == escaped.size()) {
       out += escaped[i];
@@ -34,45 +38,56 @@ void AppendSpelt(std::string& out, const std::string& escaped) {
       out += code;
     }
   }
+  return out;
 }
+
+// Bytes a JSON string holds as they are: printable ASCII but the quote and
+// the backslash.
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x7F; ++c) plain[static_cast<size_t>(c)] = c != '"' && c != '\\';
+  return plain;
+}();
 
 // One compact JSON object written as it is made: no tree is built. The
 // library writes every string that needs escaping (everything outside
 // printable ASCII as \uXXXX, bytes that are not UTF-8 as U+FFFD); a plain
-// printable ASCII string is the same between quotes.
+// printable ASCII string is the same between quotes. The text goes into a
+// buffer grown by doubling and cut to its length at the end.
 class JsonLine {
  public:
-  explicit JsonLine(size_t expected) { out_.reserve(expected); }
+  explicit JsonLine(size_t expected) : out_(expected, '\0') {}
   JsonLine& Open(char bracket) {
     Separate();
-    out_ += bracket;
+    Put(bracket);
     first_ = true;
     return *this;
   }
   JsonLine& Close(char bracket) {
-    out_ += bracket;
+    Put(bracket);
     first_ = false;
     return *this;
   }
   // A plain ASCII name, written with its quotes and colon in one go.
   template <size_t N>
   JsonLine& Key(const char (&name)[N]) {
-    char quoted[N + 3];
-    quoted[0] = '"';
-    std::memcpy(quoted + 1, name, N - 1);
-    quoted[N] = '"';
-    quoted[N + 1] = ':';
-    if (!first_) out_ += ',';
-    out_.append(quoted, N + 2);
+    char* at = Room(N + 3);
+    if (!first_) *at++ = ',';
+    *at++ = '"';
+    std::memcpy(at, name, N - 1);
+    at += N - 1;
+    *at++ = '"';
+    *at++ = ':';
+    used_ = static_cast<size_t>(at - out_.data());
     first_ = true;
     return *this;
   }
   JsonLine& Str(const std::string& utf8) {
     Separate();
     if (IsPlain(utf8)) {
-      AppendQuoted(utf8);
+      PutQuoted(utf8);
     } else {
-      AppendSpelt(out_, Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace));
+      Put(Spelt(Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace)));
     }
     return *this;
   }
@@ -80,52 +95,70 @@ class JsonLine {
   JsonLine& Text(const std::string& latin1) {
     if (!IsPlain(latin1)) return Str(Latin1ToUtf8(latin1));
     Separate();
-    AppendQuoted(latin1);
+    PutQuoted(latin1);
     return *this;
   }
   JsonLine& Int(int64_t v) {
     Separate();
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
-    out_.append(digits, end);
+    char* at = Room(24);
+    used_ = static_cast<size_t>(std::to_chars(at, at + 24, v).ptr - out_.data());
     return *this;
   }
   JsonLine& Bool(bool v) {
     Separate();
-    out_ += v ? "true" : "false";
+    Put(v ? std::string_view("true") : std::string_view("false"));
     return *this;
   }
   JsonLine& Null() {
     Separate();
-    out_ += "null";
+    Put(std::string_view("null"));
     return *this;
   }
   JsonLine& IntOrNull(const std::optional<int64_t>& v) { return v ? Int(*v) : Null(); }
   JsonLine& TextOrNull(const std::string& latin1, bool known) { return known ? Text(latin1) : Null(); }
 
   std::string Line() && {
-    out_ += '\n';
+    Put('\n');
+    out_.resize(used_);
     return std::move(out_);
   }
 
  private:
   static bool IsPlain(const std::string& text) {
-    bool plain = true;
-    for (const unsigned char c : text) plain = plain && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
-    return plain;
+    for (const unsigned char c : text)
+      if (!kPlain[c]) return false;
+    return true;
   }
-  void AppendQuoted(const std::string& plain) {
-    out_ += '"';
-    out_ += plain;
-    out_ += '"';
+  // Where the next `n` bytes go; the buffer holds at least that many more.
+  char* Room(size_t n) {
+    if (used_ + n > out_.size()) [[unlikely]]
+      Grow(n);
+    return out_.data() + used_;
+  }
+  void Grow(size_t n) { out_.resize(std::max(2 * out_.size(), used_ + n)); }
+  void Put(char c) {
+    *Room(1) = c;
+    ++used_;
+  }
+  void Put(std::string_view text) {
+    std::memcpy(Room(text.size()), text.data(), text.size());
+    used_ += text.size();
+  }
+  void PutQuoted(const std::string& plain) {
+    char* at = Room(plain.size() + 2);
+    *at++ = '"';
+    std::memcpy(at, plain.data(), plain.size());
+    at[plain.size()] = '"';
+    used_ += plain.size() + 2;
   }
   // A comma before every member but the first of its object or array.
   void Separate() {
-    if (!first_) out_ += ',';
+    if (!first_) Put(',');
     first_ = false;
   }
 
   std::string out_;
+  size_t used_ = 0;
   bool first_ = true;
 };
 
