@@ -143,6 +143,28 @@ bool FindSectorJv3(DiskState& st) {
   return true;
 }
 
+constexpr uint16_t kNoPlace = 0xFFFF;
+
+// Fills jv3_place for one track byte and side when its sector numbers are
+// a whole range, each once; returns the lowest, or -1 (then a lookup walks
+// the group for the first match).
+static int16_t PlaceSectors(LocatorIndex& ix, size_t key) {
+  const uint16_t first = ix.jv3_first[key], end = ix.jv3_first[key + 1];
+  if (first == end) return -1;
+  uint8_t low = 0xFF, high = 0;
+  for (uint16_t i = first; i < end; ++i) {
+    low = std::min(low, ix.jv3_entries[i].sector);
+    high = std::max(high, ix.jv3_entries[i].sector);
+  }
+  if (high - low + 1 != end - first) return -1;
+  for (uint16_t i = first; i < end; ++i) {
+    uint16_t& place = ix.jv3_place[first + ix.jv3_entries[i].sector - low];
+    if (place != kNoPlace) return -1;  // a number twice, so another missing
+    place = static_cast<uint16_t>(i - first);
+  }
+  return low;
+}
+
 // The entries FindSectorJv3 can match, grouped by track byte and side in
 // table order. Entries of track byte FF (free ones, mostly) are left out: a
 // lookup of track 255 searches.
@@ -174,12 +196,8 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
   for (const auto& [track, entry] : ix.jv3_pending) {
     ix.jv3_entries[count[2u * track + ((entry.flags & kJv3FlagSide1) ? 1 : 0)]++] = entry;
   }
-  for (size_t key = 0; key < ix.jv3_run_from.size(); ++key) {
-    const uint16_t first = ix.jv3_first[key], end = ix.jv3_first[key + 1];
-    bool run = first != end;
-    for (uint16_t i = first; run && i < end; ++i) run = ix.jv3_entries[i].sector == ix.jv3_entries[first].sector + (i - first);
-    ix.jv3_run_from[key] = run ? ix.jv3_entries[first].sector : -1;
-  }
+  ix.jv3_place.assign(ix.jv3_entries.size(), kNoPlace);
+  for (size_t key = 0; key < ix.jv3_low.size(); ++key) ix.jv3_low[key] = PlaceSectors(ix, key);
   ix.jv3_blocks = blocks;
   ix.kind = LocatorIndex::Kind::kJv3;
 }
@@ -197,12 +215,14 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   const bool track_known = st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes;
   if (track_known && (st.SideToFind == 0 || st.SideToFind == 1)) {
     const std::span<const LocatorIndex::Jv3Entry> bucket = Jv3Bucket(ix, st.TrkToFind, st.SideToFind);
-    const int run_from = ix.jv3_run_from[2u * static_cast<size_t>(st.TrkToFind) + static_cast<size_t>(st.SideToFind)];
+    const size_t key = 2u * static_cast<size_t>(st.TrkToFind) + static_cast<size_t>(st.SideToFind);
+    const int low = ix.jv3_low[key];
     const LocatorIndex::Jv3Entry* found = nullptr;
-    if (run_from >= 0) {
-      // Sectors numbered one up: the wanted one is at its place or nowhere.
-      const int at = st.SecToFind - run_from;
-      if (at >= 0 && at < static_cast<int>(bucket.size())) found = &bucket[static_cast<size_t>(at)];
+    if (low >= 0) {
+      // Each number of a range once: the wanted one is at its place or nowhere.
+      const int at = st.SecToFind - low;
+      if (at >= 0 && at < static_cast<int>(bucket.size()))
+        found = &bucket[ix.jv3_place[ix.jv3_first[key] + static_cast<size_t>(at)]];
     } else {
       for (const LocatorIndex::Jv3Entry& e : bucket) {
         if (e.sector == st.SecToFind) {

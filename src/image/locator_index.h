@@ -32,9 +32,13 @@ struct LocatorIndex {
   std::vector<Jv3Entry> jv3_entries;
   std::vector<std::pair<uint8_t, Jv3Entry>> jv3_pending;  // (track, entry) while building
   std::array<uint16_t, 513> jv3_first{};
-  // Per track byte and side: the first entry's sector when the entries
-  // number their sectors one up from it (a lookup then indexes), else -1.
-  std::array<int16_t, 512> jv3_run_from{};
+  // Per track byte and side: the lowest sector number when the entries hold
+  // each number from it up to one less than it plus their count exactly
+  // once, in any order (a lookup then indexes), else -1. jv3_place then
+  // gives, at jv3_first[key] + (sector - lowest), the entry's place in its
+  // group.
+  std::array<int16_t, 512> jv3_low{};
+  std::vector<uint16_t> jv3_place;
   int jv3_examined = 0;   // entries the search looks at before the image ends
   bool jv3_cut = false;   // the table ends inside the image's header
   Jv3Blocks jv3_blocks;
@@ -77,6 +81,7 @@ struct LocatorIndex {
     kind = Kind::kNone;
     l2p_tracks = -1;
     jv3_entries.clear();
+    jv3_place.clear();
     dmk_slots.clear();
     dmk_recorded.clear();
     dmk_first.clear();

@@ -38,7 +38,8 @@ Lookup Look(DiskState& st, Located (*locate)(DiskState&), int track, int side, i
 Disk EightInchDisk();
 
 // The real images, the samples, the fuzz seeds and regressions, a JV3 with
-// two header blocks and a DMK with a sector that has no data mark.
+// two header blocks, one with sectors out of order and a DMK with a sector
+// that has no data mark.
 std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   Disk unmarked = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
   Sector& no_mark = unmarked.At(7, 0).sectors[4];
@@ -47,7 +48,12 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   DmkMap map;
   Bytes f9 = ToDmk(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()), {}, &map);
   f9[size_t(map.id[5][0] + 20)] = 0xF9;  // in a gap: the scan passes over it, the sector source takes it
+  // Sectors stored out of order on track 3; on track 4 one number twice and one missing.
+  Disk shuffled = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
+  std::reverse(shuffled.At(3, 0).sectors.begin(), shuffled.At(3, 0).sectors.end());
+  shuffled.At(4, 0).sectors[5].number = shuffled.At(4, 0).sectors[9].number;
   std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())},
+                                                    {"JV3 sectors out of order", ToJv3(shuffled)},
                                                     {"unmarked DMK sector", ToDmk(unmarked)},
                                                     {"F9 in a DMK gap", f9}};
   for (const char* dir : {VORNIK_REAL_IMAGES, VORNIK_SAMPLES_DIR, VORNIK_FUZZ_DIR "/seeds", VORNIK_FUZZ_DIR "/regressions"}) {
