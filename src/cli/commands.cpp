@@ -88,8 +88,10 @@ void AppendInfoBlock(std::string& out, const ImageReport& report, int file_count
   out += "Format:      " + report.format + "\n";
   out += "Summary:     " + Printable(Latin1ToUtf8(report.summary)) + "\n";
   out += std::string("Newdos/80:   ") + (report.newdos ? "yes" : "no") + "\n";
-  out += "Directory:   sectors " + std::to_string(report.dir_first) + " to " + std::to_string(report.dir_last) +
-         "\n";
+  // No sector carries a directory mark: the walk found none (JSON keeps the raw bounds).
+  out += report.dir_last < report.dir_first
+             ? std::string("Directory:   none found\n")
+             : "Directory:   sectors " + std::to_string(report.dir_first) + " to " + std::to_string(report.dir_last) + "\n";
   const DosDisk& dos = report.listing.dos;
   if (dos.dos.empty()) {
     out += "DOS:         not recognised (" + Printable(dos.note) + ")\n";
