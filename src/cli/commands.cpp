@@ -52,6 +52,10 @@ std::string PadRight(std::string text, size_t width) {
   return text;
 }
 
+// A column of `width` that always ends in a blank: a wider value pushes
+// the next column on rather than running into it.
+std::string Column(const std::string& text, size_t width) { return PadRight(text, width - 1) + ' '; }
+
 // S system, I invisible, the protection level, and "killed" for an entry
 // its DOS no longer counts.
 std::string Attributes(const DosEntry& e) {
@@ -119,8 +123,8 @@ void AppendListText(std::string& out, const ImageReport& report) {
            std::to_string(row.sector) + "  entry " + std::to_string(row.entry);
     if (row.listed) {
       const DosEntry& facts = FactsOf(report.listing, *row.listed);
-      out += "  " + PadRight(facts.size ? "size " + std::to_string(*facts.size) : "size ?", 12) +
-             PadRight(facts.date.empty() ? "-" : facts.date, 11) + Attributes(facts);
+      out += "  " + Column(facts.size ? "size " + std::to_string(*facts.size) : "size ?", 12) +
+             Column(facts.date.empty() ? "-" : facts.date, 11) + Attributes(facts);
     }
     out += "\n";
   }
