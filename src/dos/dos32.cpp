@@ -167,24 +167,47 @@ struct Lump {
   bool printable = false;  // the GAT holds a printable name and date
 };
 
+// Live entries of entry sector i, and how many of them the HIT knows.
+void TallySector(const uint8_t* bytes, const uint8_t* hit, int i, Tally& t) {
+  for (int slot = 0; slot < kEntriesPerSector; ++slot) {
+    const uint8_t* e = bytes + slot * kEntryBytes;
+    if (!IsLive(e[kEntryAttr])) continue;
+    ++t.live;
+    t.matches += HitMatches(hit[slot << kDecSlotShift | i], e + kEntryName);
+  }
+}
+
+// Row `row` of a numbering, relative sectors row x SPT on, lies on one track
+// side. Tallies the entry sectors (relative sectors `from` on) it holds,
+// walking the side's sectors once: of those recording a wanted ID the first
+// is taken, the one SectorBytes would find.
+void TallyRow(const SectorSource& source, const Numbering& n, int64_t row, int64_t from, const uint8_t* hit,
+              Tally& t) {
+  const int track = static_cast<int>(n.t0 + row / n.sides), side = static_cast<int>(row % n.sides);
+  const int first_i = static_cast<int>(row * n.spt - from);  // the entry sector at the row's first ID
+  uint32_t seen = 0;                                         // bit i: entry sector i met
+  static_assert(kMaxEntrySectors <= 32);
+  for (const StoredSector& s : source.OnTrack(track, side)) {
+    const int pos = static_cast<uint8_t>(s.id - n.first_id);
+    const int i = first_i + pos;
+    if (pos >= n.spt || i < 0 || i >= kMaxEntrySectors || (seen >> i & 1)) continue;
+    seen |= uint32_t{1} << i;
+    Sector scratch;
+    if (const uint8_t* bytes = StoredBytes(source, s, scratch)) TallySector(bytes, hit, i, t);
+  }
+}
+
 bool Score(const SectorSource& source, int d, Lump& c) {
+  const Numbering& n = c.numbering;
   const int64_t gat_rel = int64_t{d} * c.gpl * kLumpGranuleSectors;
-  Sector gat_scratch, hit_scratch, s;
-  const uint8_t* gat = SectorBytes(source, Locate(c.numbering, gat_rel), gat_scratch);
-  const uint8_t* hit = gat ? SectorBytes(source, Locate(c.numbering, gat_rel + 1), hit_scratch) : nullptr;
+  Sector gat_scratch, hit_scratch;
+  const uint8_t* gat = SectorBytes(source, Locate(n, gat_rel), gat_scratch);
+  const uint8_t* hit = gat ? SectorBytes(source, Locate(n, gat_rel + 1), hit_scratch) : nullptr;
   if (hit == nullptr) return false;
   c.printable = IsPrintable(gat + kGatName, 2 * kGatTextBytes);
-  DiskSector at = Locate(c.numbering, gat_rel + 2);
-  int pos = static_cast<int>((gat_rel + 2) % c.numbering.spt);
-  for (int i = 0; i < kMaxEntrySectors; ++i, StepRelative(c.numbering, at, pos)) {
-    const uint8_t* bytes = SectorBytes(source, at, s);
-    if (bytes == nullptr) continue;
-    for (int slot = 0; slot < kEntriesPerSector; ++slot) {
-      const uint8_t* e = bytes + slot * kEntryBytes;
-      if (!IsLive(e[kEntryAttr])) continue;
-      ++c.tally.live;
-      c.tally.matches += HitMatches(hit[slot << kDecSlotShift | i], e + kEntryName);
-    }
+  const int64_t from = gat_rel + 2;
+  for (int64_t row = from / n.spt; row * n.spt < from + kMaxEntrySectors; ++row) {
+    TallyRow(source, n, row, from, hit, c.tally);
   }
   return true;
 }

@@ -46,9 +46,7 @@ bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out) {
 
 const uint8_t* SectorBytes(const SectorSource& source, const DiskSector& at, Sector& scratch) {
   const StoredSector* s = source.Find(at.track, at.side, at.id);
-  if (s == nullptr) return nullptr;
-  if (const uint8_t* bytes = source.View(*s, scratch.size())) return bytes;
-  return source.Read(*s, scratch) == scratch.size() ? scratch.data() : nullptr;
+  return s == nullptr ? nullptr : StoredBytes(source, *s, scratch);
 }
 
 SideShape ShapeOf(const SectorSource& source, int track, int side) {

@@ -92,6 +92,11 @@ bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out);
 // The 256 bytes of the sector at `at`, in the image itself where it keeps
 // them in a row, else read into `scratch`; nothing when ReadSector fails.
 const uint8_t* SectorBytes(const SectorSource& source, const DiskSector& at, Sector& scratch);
+// The same for a sector already found on its track side.
+inline const uint8_t* StoredBytes(const SectorSource& source, const StoredSector& sector, Sector& scratch) {
+  if (const uint8_t* bytes = source.View(sector, scratch.size())) return bytes;
+  return source.Read(sector, scratch) == scratch.size() ? scratch.data() : nullptr;
+}
 // The lowest ID on a track side and how many distinct IDs it holds.
 struct SideShape {
   int count = 0;
