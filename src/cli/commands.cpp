@@ -41,10 +41,11 @@ int64_t WriteBudget(int64_t image_bytes) { return std::max<int64_t>(4 * image_by
 
 // Says what of the image is not read; the status of a run cut short so.
 int NoteCut(const CliWindow& win, const ImageReport& report) {
-  if (report.directory_cut) win.Note(kNoteDirectoryCut);
-  if (report.image_ends) win.Note(kNoteImageEnds);
-  if (report.unread_block) win.Note(kNoteThirdBlock);
-  return report.directory_cut || report.image_ends || report.unread_block ? kExitCopy : kExitOk;
+  const Listing& l = report.listing;
+  if (l.cut) win.Note(kNoteDirectoryCut);
+  if (l.image_ends) win.Note(kNoteImageEnds);
+  if (l.unread_block) win.Note(kNoteThirdBlock);
+  return l.cut || l.image_ends || l.unread_block ? kExitCopy : kExitOk;
 }
 
 std::string PadRight(std::string text, size_t width) {
@@ -447,12 +448,12 @@ int RunCheck(const std::vector<std::string>& images, bool json) {
         report.checks = CheckEntries(st, report.listing);
         CheckRows(win, report);
       }
-      if (report.image_ends) win.Note(kNoteImageEnds);
+      if (report.listing.image_ends) win.Note(kNoteImageEnds);
       return static_cast<int>(kExitOk);
     });
     unreadable = unreadable || opened == kExitImage;
     // Entries the image has lost are damage of the disk, whatever its format keeps.
-    damaged = damaged || report.image_ends || (report.format != "JV1" && report.sectors.damaged > 0);
+    damaged = damaged || report.listing.image_ends || (report.format != "JV1" && report.sectors.damaged > 0);
     for (const FileRow& row : report.files) {
       damaged = damaged || row.check->verdict.integrity == FileIntegrity::kDamaged ||
                 row.check->verdict.integrity == FileIntegrity::kMissing;

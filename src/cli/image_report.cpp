@@ -92,9 +92,6 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
     return false;
   }
   FillLists(outcome.listing, win.List1(), win.List2());
-  report.directory_cut = outcome.listing.cut;
-  report.image_ends = outcome.listing.image_ends;
-  report.unread_block = outcome.listing.unread_block;
   report.listing = std::move(outcome.listing);
   IndexListing(report);
   FillGeometry(st, report);

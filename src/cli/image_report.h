@@ -56,9 +56,6 @@ struct ImageReport {
   int sectors_per_granule = 0;  // spg as the open left it
   int32_t dir_first = 0;
   int32_t dir_last = 0;
-  bool directory_cut = false;  // the walk stopped at the most entry sectors a directory has
-  bool image_ends = false;     // the image ends inside the directory
-  bool unread_block = false;   // a third JV3 header block was not read
   Listing listing;             // the entries and what the DOS says of them
   // (directory sector, slot) of each entry with its place, sorted: the first
   // entry of a sector and slot is found by halving, as FindListed finds it.

@@ -181,7 +181,7 @@ void AddRefusal(JsonLine& j, const ImageReport& report) {
 // the copy already gave an error.
 void AddFacts(JsonLine& j, const Listing& listing, const ListedEntry& listed, bool copy_error) {
   const DosEntry& e = FactsOf(listing, listed);
-  const bool known = !listing.dos.dos.empty() && listed.dos >= 0;
+  const bool known = DosKnows(listing, listed);
   j.Key("in_use").Bool(e.in_use);
   j.Key("size");
   if (known) {

@@ -161,6 +161,8 @@ const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry) {
   return entry.dos >= 0 ? listing.dos.entries[static_cast<size_t>(entry.dos)] : entry.bytes;
 }
 
+bool DosKnows(const Listing& listing, const ListedEntry& entry) { return !listing.dos.dos.empty() && entry.dos >= 0; }
+
 void FillLists(const Listing& listing, SortedList& list1, SortedList& list2) {
   std::vector<std::pair<std::string, int32_t>> by_sector;
   std::vector<int32_t> slots;

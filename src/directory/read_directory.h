@@ -39,6 +39,9 @@ struct Listing {
 
 // An entry's facts: the DOS layer's, or its own bytes'.
 const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry);
+// Whether those facts are the recognised DOS's (its size and date may be
+// trusted), not read from the entry's own bytes.
+bool DosKnows(const Listing& listing, const ListedEntry& entry);
 
 Listing ReadDirectory(DiskState& st, Notices& notices);
 

@@ -259,7 +259,7 @@ CopyStatus CopyListedEntry(DiskState& st, const Listing& listing, const ListedEn
 }
 
 int64_t DosSizeBeyondCopy(const Listing& listing, const ListedEntry& entry, int64_t copied) {
-  if (entry.dos < 0 || listing.dos.dos.empty()) return 0;
+  if (!DosKnows(listing, entry)) return 0;
   const DosEntry& facts = FactsOf(listing, entry);
   return facts.in_use && facts.size && *facts.size > copied ? *facts.size : 0;
 }

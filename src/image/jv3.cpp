@@ -143,6 +143,9 @@ bool FindSectorJv3(DiskState& st) {
   return true;
 }
 
+// Where a track byte and side keep their entries in the index.
+static size_t Jv3Key(int track, int side) { return 2u * static_cast<size_t>(track) + static_cast<size_t>(side); }
+
 constexpr uint16_t kNoPlace = 0xFFFF;
 
 // Fills jv3_place for one track byte and side when its sector numbers are
@@ -185,8 +188,7 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
     for (int i = 0; i < used; ++i) {
       const uint8_t* e = table + i * kJv3EntryBytes;
       if (e[0] == kJv3FreeTrack) continue;
-      const uint8_t key_low = (e[2] & kJv3FlagSide1) ? 1 : 0;
-      ++count[2u * e[0] + key_low + 1];
+      ++count[Jv3Key(e[0], (e[2] & kJv3FlagSide1) ? 1 : 0) + 1];
       ix.jv3_pending.push_back({e[0], {static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2]}});
     }
   }
@@ -194,7 +196,7 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
   ix.jv3_first = count;
   ix.jv3_entries.resize(ix.jv3_pending.size());
   for (const auto& [track, entry] : ix.jv3_pending) {
-    ix.jv3_entries[count[2u * track + ((entry.flags & kJv3FlagSide1) ? 1 : 0)]++] = entry;
+    ix.jv3_entries[count[Jv3Key(track, (entry.flags & kJv3FlagSide1) ? 1 : 0)]++] = entry;
   }
   ix.jv3_place.assign(ix.jv3_entries.size(), kNoPlace);
   for (size_t key = 0; key < ix.jv3_low.size(); ++key) ix.jv3_low[key] = PlaceSectors(ix, key);
@@ -203,8 +205,7 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
 }
 
 // The entries of one track byte and side in table order.
-static std::span<const LocatorIndex::Jv3Entry> Jv3Bucket(const LocatorIndex& ix, int track, int side) {
-  const size_t key = 2u * static_cast<size_t>(track) + static_cast<size_t>(side);
+static std::span<const LocatorIndex::Jv3Entry> Jv3Bucket(const LocatorIndex& ix, size_t key) {
   return std::span<const LocatorIndex::Jv3Entry>(ix.jv3_entries).subspan(ix.jv3_first[key], ix.jv3_first[key + 1] - ix.jv3_first[key]);
 }
 
@@ -214,8 +215,8 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   st.secstep = 1;
   const bool track_known = st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes;
   if (track_known && (st.SideToFind == 0 || st.SideToFind == 1)) {
-    const std::span<const LocatorIndex::Jv3Entry> bucket = Jv3Bucket(ix, st.TrkToFind, st.SideToFind);
-    const size_t key = 2u * static_cast<size_t>(st.TrkToFind) + static_cast<size_t>(st.SideToFind);
+    const size_t key = Jv3Key(st.TrkToFind, st.SideToFind);
+    const std::span<const LocatorIndex::Jv3Entry> bucket = Jv3Bucket(ix, key);
     const int low = ix.jv3_low[key];
     const LocatorIndex::Jv3Entry* found = nullptr;
     if (low >= 0) {
@@ -243,7 +244,7 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   if (track_known) {
     int last = -1;
     for (int side = 0; side <= 1; ++side)
-      for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, st.TrkToFind, side))
+      for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, Jv3Key(st.TrkToFind, side)))
         if (e.sector == st.SecToFind && e.n > last) {
           last = e.n;
           st.datamarkjv = e.flags & kJv3FlagDirMark;
@@ -258,10 +259,28 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   return true;
 }
 
-// The three bytes of the table entry at offset p where they all lie in the
-// image, else null (then each is read checked, and the first outside throws).
-static const uint8_t* EntryInImage(const DiskState& st, int64_t p) {
-  return InImage(st, p + kJv3EntryBytes - 1) ? st.diskbuf.data() + p : nullptr;
+// One header-table entry as the table walks read it.
+struct TableEntry {
+  int track = 0;
+  int sector = 0;
+  int flags = 0;
+};
+
+// Entry n of the header table; false at a free one (track byte FF), the
+// end of a walk. An entry running past the image's end is read a byte at a
+// time, checked, track byte then flags: the first byte outside throws.
+static bool ReadTableEntry(const DiskState& st, const Jv3Blocks& blocks, int n, TableEntry& out) {
+  const int64_t p = Jv3EntryOffset(blocks, n);
+  if (InImage(st, p + kJv3EntryBytes - 1)) {
+    const uint8_t* e = st.diskbuf.data() + p;
+    out = {e[0], e[1], e[2]};
+    return out.track != kJv3FreeTrack;
+  }
+  out.track = ImageByte(st, p);
+  if (out.track == kJv3FreeTrack) return false;
+  out.flags = ImageByte(st, p + 2);
+  out.sector = ImageByte(st, p + 1);
+  return true;
 }
 
 // The track bytes of the first four entries agree on a JV3 image.
@@ -284,11 +303,9 @@ void SetJv3Geometry(DiskState& st) {
   int last_dens = 0;
   st.sides = 1;
   for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
-    const int64_t p = Jv3EntryOffset(blocks, n);
-    const uint8_t* e = EntryInImage(st, p);
-    const int track = e ? e[0] : ImageByte(st, p);
-    if (track == kJv3FreeTrack) break;
-    const int flags = e ? e[2] : ImageByte(st, p + 2);
+    TableEntry e;
+    if (!ReadTableEntry(st, blocks, n, e)) break;
+    const int track = e.track, flags = e.flags;
     if (flags & kJv3FlagSide1) st.sides = 2;
     if (track > prev_track) {
       run = 0;
@@ -317,13 +334,10 @@ void ScanJv3Directory(DiskState& st) {
   DirectoryScan scan(st, false);
   int last_track = 1;  // a table without any used entry counts two tracks
   for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
-    const int64_t p = Jv3EntryOffset(blocks, n);
-    const uint8_t* e = EntryInImage(st, p);
-    const int track = e ? e[0] : ImageByte(st, p);
-    if (track == kJv3FreeTrack) break;
-    const int flags = e ? e[2] : ImageByte(st, p + 2);
-    scan.Add({track, flags & kJv3FlagSide1, e ? e[1] : ImageByte(st, p + 1), (flags & kJv3FlagDirMark) != 0});
-    last_track = track;
+    TableEntry e;
+    if (!ReadTableEntry(st, blocks, n, e)) break;
+    scan.Add({e.track, e.flags & kJv3FlagSide1, e.sector, (e.flags & kJv3FlagDirMark) != 0});
+    last_track = e.track;
   }
   scan.Finish();
   st.tracks = static_cast<int16_t>(1 + last_track);

@@ -139,7 +139,7 @@ void SetBackground(QWidget* widget, const QColor& colour) {
 
 QString FactsText(const Listing& listing, const ListedEntry& entry, bool attributes) {
   const DosEntry& e = FactsOf(listing, entry);
-  const bool known = !listing.dos.dos.empty() && entry.dos >= 0;
+  const bool known = DosKnows(listing, entry);
   QStringList parts;
   parts << (known && e.size ? QStringLiteral("%1 bytes").arg(*e.size) : QStringLiteral("size unknown"));
   if (known && !e.date.empty()) parts << QString::fromStdString(e.date);
