@@ -1,5 +1,7 @@
 #include "directory/dos_name.h"
 
+#include <algorithm>
+
 namespace vornik {
 
 DosName DosName::FromEntry(const uint8_t bytes[11]) {
@@ -19,31 +21,40 @@ DosName DosName::FromItem(const std::string& item) {
 }
 
 std::string DosName::ItemText() const {
-  return std::string(name.begin(), name.end()) + ' ' + std::string(ext.begin(), ext.end());
+  std::string text(12, ' ');
+  std::copy(name.begin(), name.end(), text.begin());
+  std::copy(ext.begin(), ext.end(), text.begin() + 9);
+  return text;
 }
 
 std::string DosName::Shown() const {
-  std::string shown;
+  // Each character of the list text in turn, without making it first.
+  char shown[12];
+  size_t n = 0;
   bool slash = false;
-  for (char c : ItemText()) {
+  const auto take = [&](char c) {
     if (c != ' ') {
-      shown += c;
+      shown[n++] = c;
     } else if (!slash) {
-      shown += '/';
+      shown[n++] = '/';
       slash = true;
     }
-  }
-  return shown;
+  };
+  for (char c : name) take(c);
+  take(' ');
+  for (char c : ext) take(c);
+  return std::string(shown, n);
 }
 
 std::string DosName::CopyName() const {
-  std::string copy;
+  char copy[12];
+  size_t n = 0;
   for (char c : name)
-    if (c != ' ') copy += c;
-  copy += '.';
+    if (c != ' ') copy[n++] = c;
+  copy[n++] = '.';
   for (char c : ext)
-    if (c != ' ') copy += c;
-  return copy;
+    if (c != ' ') copy[n++] = c;
+  return std::string(copy, n);
 }
 
 }  // namespace vornik

@@ -90,9 +90,10 @@ std::string WindowsHostName(std::string name) {
 }
 
 std::string SafeHostName(const std::string& dos_name) {
-  std::string safe;
-  for (unsigned char c : dos_name) safe += Unsafe(c) ? '_' : static_cast<char>(c);
-  return ForThisSystem(Latin1ToUtf8(NotOnlyDots(safe)));
+  std::string safe = dos_name;
+  for (char& c : safe)
+    if (Unsafe(static_cast<unsigned char>(c))) c = '_';
+  return ForThisSystem(Latin1ToUtf8(NotOnlyDots(std::move(safe))));
 }
 
 std::string SafeHostNameUtf8(const std::string& name) {
