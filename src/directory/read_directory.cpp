@@ -50,10 +50,14 @@ bool ListEntries(DiskState& st, Listing& listing) {
   for (int e = 0; e < kEntriesPerSector; ++e) {
     const int base = kEntryBytes * e;
     if (!SectorBytesInImage(st, base, kEntryBytes)) return false;
-    const uint8_t attr = SectorByte(st, base);
+    // All 32 bytes lie in the image: read them straight from it.
+    const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * base;
+    if (from + int64_t{st.secstep} * (kEntryBytes - 1) >= static_cast<int64_t>(st.diskbuf.size())) return false;
+    const uint8_t* entry_at = st.diskbuf.data() + from;
+    const uint8_t attr = entry_at[0];
     if (attr == kAttrFree || attr == kAttrFreeAlt) continue;
     uint8_t bytes[kEntryBytes];
-    for (int n = 0; n < kEntryBytes; ++n) bytes[n] = SectorByte(st, base + n);
+    for (int n = 0; n < kEntryBytes; ++n) bytes[n] = entry_at[n * st.secstep];
     ListedEntry& entry = listing.entries.emplace_back();
     entry.text = DosName::FromEntry(bytes + kEntryName).ItemText();
     entry.sector = st.logsec;
