@@ -68,12 +68,18 @@ const uint8_t* EntryAt(const Directory& dir, int sector, int slot) {
 }
 
 bool IsLive(uint8_t attr) { return (attr & kAttrInUse) && !(attr & kAttrExtension); }
+bool IsExtension(uint8_t attr) { return (attr & kAttrExtension) && (attr & kAttrInUse); }
 
 // The extents of an entry and of the extension entries it links to.
 void ReadExtents(const SectorSource& source, const Directory& dir, int sector, int slot, DosEntry& entry) {
   std::bitset<256> seen;
   int dec = slot << kDecSlotShift | sector;
   const uint8_t* e = EntryAt(dir, sector, slot);
+  // Room for the entry's own extents at once; extension entries add more.
+  int64_t own = 0;
+  for (int k = 0; k < kExtentSlots && e[kEntryExtents + 2 * k] < kExtentLink; ++k)
+    own += ExtentSectors(dir.allocation, e[kEntryExtents + 2 * k + 1]);
+  entry.sectors.reserve(static_cast<size_t>(own));
   for (;;) {
     seen[dec] = true;
     int next = -1;
@@ -300,11 +306,11 @@ std::string LumpDosName(const Sector& boot, const DosDisk& disk) {
   return inhalt || BootHas(boot, "G-DOS") ? "G-DOS" : "Newdos/80";
 }
 
-DosEntry ReadEntry(const SectorSource& source, const Directory& dir, int sector, int slot, bool dated) {
+void ReadEntry(const SectorSource& source, const Directory& dir, int sector, int slot, bool dated, DosEntry& entry) {
   const uint8_t* e = EntryAt(dir, sector, slot);
-  DosEntry entry;
   DecodeCommon(e, entry);
   entry.in_use = IsLive(entry.attributes);
+  entry.extension = IsExtension(entry.attributes);
   entry.hit_match = HitMatches(dir.hit[slot << kDecSlotShift | sector], entry.name.data());
   if (dated) entry.date = DateLdos(e);
   entry.dir_sector = dir.where[sector];
@@ -312,18 +318,23 @@ DosEntry ReadEntry(const SectorSource& source, const Directory& dir, int sector,
   entry.slot = slot;
   ReadExtents(source, dir, sector, slot, entry);
   SizeEntry(entry, /*ern_full=*/false);
-  return entry;
 }
 
+// Extension entries of other entries are no files; they are listed only
+// where a listing would show them.
+bool Listed(const uint8_t* e) { return (!IsExtension(e[kEntryAttr]) && IsNamed(e)) || IsShown(e); }
+
+// Counted first, so that the entries are built in place and never moved.
 void ReadEntries(const SectorSource& source, const Directory& dir, bool dated, DosDisk& disk) {
-  for (int s = 0; s < static_cast<int>(dir.sectors.size()); ++s) {
+  const int sectors = static_cast<int>(dir.sectors.size());
+  size_t listed = 0;
+  for (int s = 0; s < sectors; ++s) {
+    for (int slot = 0; slot < kEntriesPerSector; ++slot) listed += Listed(EntryAt(dir, s, slot));
+  }
+  disk.entries.reserve(disk.entries.size() + listed);
+  for (int s = 0; s < sectors; ++s) {
     for (int slot = 0; slot < kEntriesPerSector; ++slot) {
-      const uint8_t* e = EntryAt(dir, s, slot);
-      const bool extension = (e[kEntryAttr] & kAttrExtension) && (e[kEntryAttr] & kAttrInUse);
-      if ((!extension && IsNamed(e)) || IsShown(e)) {
-        disk.entries.push_back(ReadEntry(source, dir, s, slot, dated));
-        disk.entries.back().extension = extension;
-      }
+      if (Listed(EntryAt(dir, s, slot))) ReadEntry(source, dir, s, slot, dated, disk.entries.emplace_back());
     }
   }
 }

@@ -28,17 +28,6 @@ DiskSector Locate(const Numbering& n, int64_t r) {
   return s;
 }
 
-void StepRelative(const Numbering& n, DiskSector& at, int& pos) {
-  if (++pos == n.spt) {
-    pos = 0;
-    if (++at.side == n.sides) {
-      at.side = 0;
-      if (at.track < INT16_MAX) ++at.track;
-    }
-  }
-  at.id = static_cast<uint8_t>(n.first_id + pos);
-}
-
 bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out) {
   const StoredSector* s = source.Find(at.track, at.side, at.id);
   return s != nullptr && source.Read(*s, out) == out.size();
@@ -157,21 +146,34 @@ void SetSpace(const Sector& gat, int units, int granules_per_unit, int granule_s
 bool AddExtents(const SectorSource& source, const Directory& dir, uint8_t unit, uint8_t granules,
                 std::vector<DiskSector>& out, std::string& error) {
   const Allocation& a = dir.allocation;
-  const int count = (granules & kGranuleCount) + (a.count_minus_one ? 1 : 0);
   const int64_t first = int64_t{unit} * a.unit_sectors + int64_t{granules >> kGranuleShift} * a.granule_sectors;
-  const int64_t n = int64_t{count} * a.granule_sectors;
+  const int64_t n = ExtentSectors(a, granules);
   if (n > 0 && Locate(dir.numbering, first + n - 1).track >= source.Tracks()) {
     error = "an extent lies past the end of the disk";
     return false;
   }
-  // Consecutive relative sectors: the next ID, then the next side, then the next track.
+  // Consecutive relative sectors: the next ID, then the next side, then the
+  // next track; written a track side at a time.
   const Numbering& num = dir.numbering;
   DiskSector at = Locate(num, first);
   int pos = static_cast<int>(first % num.spt);
   // Room that grows by doubling: an exact reserve per extent would move the
   // whole list again for every extent of a file.
-  if (out.capacity() < out.size() + static_cast<size_t>(n)) out.reserve(std::max(2 * out.capacity(), out.size() + static_cast<size_t>(n)));
-  for (int64_t i = 0; i < n; ++i, StepRelative(num, at, pos)) out.push_back(at);
+  const size_t from = out.size(), need = from + static_cast<size_t>(n);
+  if (out.capacity() < need) out.reserve(std::max(2 * out.capacity(), need));
+  out.resize(need);
+  DiskSector* put = out.data() + from;
+  for (int64_t left = n; left > 0;) {
+    const int run = static_cast<int>(std::min<int64_t>(left, num.spt - pos));
+    for (int k = 0; k < run; ++k) put[k] = {at.track, at.side, static_cast<uint8_t>(num.first_id + pos + k)};
+    put += run;
+    left -= run;
+    pos = 0;
+    if (++at.side == num.sides) {
+      at.side = 0;
+      if (at.track < INT16_MAX) ++at.track;
+    }
+  }
   return true;
 }
 

@@ -84,9 +84,6 @@ struct Directory {
 };
 
 DiskSector Locate(const Numbering& n, int64_t r);
-// Moves `at`, relative sector r (Locate), with `pos` = r mod spt, on to
-// relative sector r + 1: the next ID, then the next side, then the next track.
-void StepRelative(const Numbering& n, DiskSector& at, int& pos);
 // Reads 256 data bytes; false when the sector is not on the disk or shorter.
 bool ReadSector(const SectorSource& source, const DiskSector& at, Sector& out);
 // The 256 bytes of the sector at `at`, in the image itself where it keeps
@@ -128,6 +125,10 @@ int FormattedTracks(const SectorSource& source, int sides, int spt);
 void ReadGatFacts(const Sector& gat, DosDisk& disk);
 void SetSpace(const Sector& gat, int units, int granules_per_unit, int granule_sectors, DosDisk& disk);
 
+// How many sectors an extent's granule byte covers.
+inline int64_t ExtentSectors(const Allocation& a, uint8_t granules) {
+  return int64_t{(granules & kGranuleCount) + (a.count_minus_one ? 1 : 0)} * a.granule_sectors;
+}
 // Turns an entry's extents into sectors; false (and `error` set) when an
 // extent lies past the disk.
 bool AddExtents(const SectorSource& source, const Directory& dir, uint8_t unit, uint8_t granules,
