@@ -65,28 +65,6 @@ int64_t FindDmkDataMark(const DiskState& st, const DmkId& id, bool strict) {
   return -1;
 }
 
-// The first byte of the data-mark family, F9 included, after the ID field
-// at `mark` (read a byte a step), up to kDmkMarkHorizon bytes past the mark
-// or the spare byte behind the image; -1 when there is none.
-int64_t FirstFamilyByte(const DiskState& st, int64_t mark) {
-  const int64_t from = mark + kDmkIdFieldEnd;
-  const int64_t to = std::min<int64_t>(mark + kDmkMarkHorizon, st.fileend);
-  return from > to ? -1 : FindDataMarkIn(st.diskbuf.data(), from, to, true);
-}
-
-// What FindDmkDataMark(st, id, true) gives for an ID field read a byte a
-// step, from the first family byte after it: that byte unless it is F9,
-// which the scan passes over (then it searches on).
-int64_t ScanDataMark(const DiskState& st, const DmkId& id, int64_t family) {
-  const int64_t last = id.mark + st.damindex + 2;
-  const int64_t in_image = std::min<int64_t>(last, st.fileend);
-  if (family >= 0 && family <= in_image) {
-    return st.diskbuf[static_cast<size_t>(family)] != kDataMarkF9 ? family : FindDmkDataMark(st, id, true);
-  }
-  if (last > in_image) ThrowOutside(st, std::max(id.mark + kDmkIdFieldEnd, in_image + 1));
-  return -1;
-}
-
 // Searches the record of the wanted track and side through its own pointer
 // table (real disks place their ID fields differently on every track).
 // Only the recorded sector number is compared.
@@ -208,7 +186,8 @@ void SetDmkGeometry(DiskState& st) {
 }
 
 // Every ID mark of every track record in file order; each track's sectors
-// per side come from its side-0 record. Builds the locator's index on the way.
+// per side come from its side-0 record. Builds the locator's index on the
+// way, with what the sector source needs to take its data-mark searches.
 void ScanDmkDirectory(DiskState& st) {
   LocatorIndex& ix = st.locator;
   ix.Clear();
@@ -217,6 +196,16 @@ void ScanDmkDirectory(DiskState& st) {
   int64_t k = 0;
   const std::optional<uint8_t> hdr4 = TryImageByte(st, kDmkFlagsByte);
   const uint8_t* d = st.diskbuf.data();
+  const size_t records =
+      st.trkindex > 0 ? static_cast<size_t>(std::max<int64_t>(0, (st.fileend - kDmkHeaderSize) / st.trkindex + 1)) : 0;
+  const size_t expected = records * static_cast<size_t>(std::max<int>(st.spt, 1));
+  ix.dmk_first.reserve(records + 1);
+  ix.dmk_exact.reserve(records);
+  ix.dmk_slots.reserve(expected);
+  ix.dmk_recorded.reserve(expected);
+  // One search of the gap serves the scan and the sector source where it
+  // reaches past the distance to the data mark.
+  const bool shared = st.damindex + 2 <= kDmkMarkHorizon;
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
     uint16_t raw[kDmkPointers] = {};
     const int count = ReadDmkPointers(st, record, raw);
@@ -226,14 +215,32 @@ void ScanDmkDirectory(DiskState& st) {
       st.trkspt[k / st.sides] = static_cast<int16_t>(count);
     }
     ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
+    // The bytes the sector source reads of this record, which ends its windows.
+    const int64_t record_end = std::min<int64_t>(record + st.trkindex, st.fileend);
+    bool exact = record + st.trkindex <= st.fileend && count < kDmkPointers && raw[count] == 0;
     for (int i = 0; i < count; ++i) {
       const DmkId id = DmkIdWithFlags(st, record, raw[i], hdr4);
-      // One search of the gap serves the scan and the sector source; it
-      // reaches past both distances to the data mark.
-      static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
-      const bool shared = id.step == 1 && st.damindex + 2 <= kDmkMarkHorizon;
-      const int64_t family = shared ? FirstFamilyByte(st, id.mark) : LocatorIndex::kDmkFamilyUnknown;
-      const int64_t mark_at = shared ? ScanDataMark(st, id, family) : FindDmkDataMark(st, id, true);
+      // The source takes 14 bits of the pointer: one with bit 14 set is another field to it.
+      const bool same_field = (raw[i] & kDmkPointerOffset & ~kDmkIdPointerOffset) == 0;
+      if (shared && same_field && id.step == 1 && id.mark + kDmkMarkHorizon < record_end) {
+        // The ID field and every byte either search looks at lie in the record.
+        const uint8_t* f = d + id.mark;
+        const int64_t found = FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
+        const int64_t family = found < 0 ? -1 : id.mark + kDmkIdFieldEnd + found;
+        // What FindDmkDataMark(st, id, true) gives, from the first family
+        // byte: that byte unless it is F9, which the scan passes over.
+        static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
+        const int64_t mark_at = family < 0 || family > id.mark + st.damindex + 2 ? -1
+                                : d[family] != kDataMarkF9                      ? family
+                                                                                : FindDmkDataMark(st, id, true);
+        scan.Add({f[1], f[2], f[3], mark_at >= 0 && IsDirMark(d[mark_at])});
+        const int64_t taken = mark_at >= 0 ? mark_at : id.mark + st.damindex + 3;
+        ix.dmk_slots.push_back({taken, f[3], 1, static_cast<int8_t>(family < 0 ? -1 : family - id.mark)});
+        ix.dmk_recorded.push_back(f[3]);
+        continue;
+      }
+      exact = false;
+      const int64_t mark_at = FindDmkDataMark(st, id, true);
       // The ID bytes, read unchecked where they all lie in the image.
       const bool inside = id.mark + 3 * id.step <= st.fileend;
       const uint8_t recorded = inside ? d[id.mark + 3 * id.step] : ImageByte(st, id.mark + 3 * id.step);
@@ -243,9 +250,10 @@ void ScanDmkDirectory(DiskState& st) {
       // What FindSectorDmk takes for this ID field: every byte it reads
       // was read here without leaving the image.
       const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
-      ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step), id.mark, family});
+      ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step)});
       ix.dmk_recorded.push_back(recorded);
     }
+    ix.dmk_exact.push_back(exact);
     last_record = record;
   }
   scan.Finish();

@@ -4,6 +4,7 @@
 // enumerates its sectors; the rules applied to them are kept here once.
 #pragma once
 
+#include "image/image_access.h"
 #include "state/disk_state.h"
 
 namespace vornik {
@@ -41,6 +42,35 @@ class DirectoryScan {
   int lowest_sector_ = 30;  // a directory sector numbered 30 or more never starts it
   int32_t lowest_start_ = 4000;
 };
+
+inline void DirectoryScan::Add(const ScanSector& s) {
+  CheckTrackIndex(s.track, "trkstartsec");
+  const int32_t secnum = static_cast<int32_t>(st_.secnum);
+  if (s.track > prev_track_) {
+    prev_track_ = s.track;
+    run_start_ = secnum;
+    if (track_start_any_side_ || s.side == 0) {
+      st_.trkstartsec[s.track] = static_cast<int16_t>(secnum);
+      st_.locator.ForgetTrackStarts();
+    }
+  }
+  if (s.side != prev_side_) run_start_ = secnum;
+  if (s.dir) {
+    ++dir_count_;
+    if (dir_side_ < 0) dir_side_ = s.side;
+  }
+  if (s.dir && s.side == dir_side_ && s.sector < lowest_sector_) {
+    const int32_t candidate = run_start_ + s.sector;
+    lowest_sector_ = s.sector;
+    if (candidate < lowest_start_) {
+      st_.dirstartsec = candidate;
+      lowest_start_ = candidate;
+    }
+  }
+  st_.secnum = secnum + 1;
+  prev_track_ = s.track;
+  prev_side_ = s.side;
+}
 
 void ScanJv3Directory(DiskState& st);
 void ScanDmkDirectory(DiskState& st);

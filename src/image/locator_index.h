@@ -50,17 +50,19 @@ struct LocatorIndex {
     int64_t taken = 0;     // offset of the data mark, or of where it would stand
     uint8_t recorded = 0;  // the sector number of the ID field
     uint8_t step = 1;
-    // The ID mark's offset; and, for an ID field read a byte a step, the
-    // first byte of the data-mark family (F8-FB) from the field's end up to
-    // kDmkMarkHorizon bytes past the mark or the image's end, -1 for none.
-    // The sector source takes its data marks from it.
-    int64_t mark = -1;
-    int64_t family = kDmkFamilyUnknown;
+    // In an exact record (below): how far past the ID mark the first byte
+    // of the data-mark family (F8-FB) lies, looked for from the field's end
+    // up to kDmkMarkHorizon bytes past the mark; -1 for none.
+    int8_t family = -1;
   };
-  static constexpr int64_t kDmkFamilyUnknown = -2;  // not searched (a field read every other byte)
   std::vector<DmkSlot> dmk_slots;
   std::vector<uint8_t> dmk_recorded;  // each slot's recorded number, in a row for the lookup
   std::vector<uint32_t> dmk_first;
+  // Per record, whether the sector source may make its sectors from the
+  // slots: the whole record lies in the image, its table ends with a 0
+  // among the pointers read, and every ID field is the one the source finds
+  // for its pointer, read a byte a step, with the horizon inside the record.
+  std::vector<uint8_t> dmk_exact;
   // The geometry the DMK part was built for.
   int32_t dmk_track_length = 0;
   int16_t dmk_sides = 0;
@@ -85,6 +87,7 @@ struct LocatorIndex {
     dmk_slots.clear();
     dmk_recorded.clear();
     dmk_first.clear();
+    dmk_exact.clear();
   }
 };
 

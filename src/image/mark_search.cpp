@@ -59,6 +59,24 @@ int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
 
 }  // namespace
 
+int64_t FindMarkFamilyInHorizon(const uint8_t* w) {
+#if defined(__SSE2__)
+  // Three loads cover the window, the last overlapping the second.
+  static_assert(kDmkHorizonBytes > 32 && kDmkHorizonBytes <= 48);
+  const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkMask));
+  const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkBase));
+  const auto hits = [&](int at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + at));
+    return uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)))};
+  };
+  constexpr int kLast = kDmkHorizonBytes - 16;
+  const uint64_t all = hits(0) | hits(16) << 16 | hits(kLast) << kLast;
+  return all != 0 ? std::countr_zero(all) : -1;
+#else
+  return FindMarkFamily(w, 0, kDmkHorizonBytes - 1);
+#endif
+}
+
 int64_t FindDataMarkIn(const uint8_t* d, int64_t from, int64_t to, bool with_f9) {
   for (int64_t at = FindMarkFamily(d, from, to); at >= 0; at = FindMarkFamily(d, at + 1, to)) {
     if (with_f9 || d[at] != kDataMarkF9) return at;

@@ -102,7 +102,7 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
 // One ID mark of a DMK record: its ID field, then the first data mark in
 // the window that follows the ID CRC.
 void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, uint16_t pointer, bool undoubled,
-                  int track, int side, const LocatorIndex::DmkSlot* scanned, std::vector<StoredSector>& out) {
+                  int track, int side, std::vector<StoredSector>& out) {
   const uint8_t* d = image.data();
   const int64_t p = record + (pointer & kDmkPointerMask);
   const bool mfm = (pointer & kDmkPointerMfm) != 0;
@@ -128,16 +128,7 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   const int64_t k_end = std::min(last_k, step == 1 ? end - 1 - p : (end - 1 - p) / 2);
   int64_t k = kDmkIdBytes;
   if (step == 1) {
-    // The scan looked from the same place at least as far (to the image's
-    // end at most): its first family byte is this window's if it lies in it.
-    // Its ID mark must be this one: it takes 15 bits of the pointer, this
-    // walk 14, so a pointer with bit 14 set leaves them apart.
-    static_assert(kDmkIdBytes == kDmkIdFieldEnd && kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowMfm - 1 &&
-                  kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowFm - 1);
-    const bool known = scanned && scanned->mark == p && scanned->family != LocatorIndex::kDmkFamilyUnknown;
-    const int64_t at = !known                           ? FindDataMarkIn(d, p + k, p + k_end, true)
-                       : scanned->family <= p + k_end ? scanned->family
-                                                      : -1;
+    const int64_t at = FindDataMarkIn(d, p + k, p + k_end, true);
     k = at < 0 ? k_end + 1 : at - p;
   } else {
     while (k <= k_end && !IsAnyDataMark(d[p + k * step])) ++k;
@@ -152,18 +143,51 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
 }
 
-// The scan's slots of record k, when the scan walked this geometry.
-std::span<const LocatorIndex::DmkSlot> ScannedSlots(const LocatorIndex* ix, const SourceGeometry& g, int64_t k) {
+// What AddDmkSector makes of an ID field read a byte a step whose field
+// and the bytes up to kDmkMarkHorizon past its mark lie in the record,
+// from the first byte of the data-mark family there, `family` bytes past
+// the mark (-1: none).
+StoredSector DmkSectorInRecord(const uint8_t* d, int64_t record, int64_t end, uint16_t pointer, int family, int track,
+                               int side) {
+  static_assert(kDmkIdBytes == kDmkIdFieldEnd && kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowMfm - 1 &&
+                kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowFm - 1);
+  const int64_t p = record + (pointer & kDmkPointerMask);
+  StoredSector s;
+  s.track = static_cast<int16_t>(track);
+  s.side = static_cast<uint8_t>(side);
+  s.id_track = d[p + 1];
+  s.id_side = d[p + 2];
+  s.id = d[p + 3];
+  s.size_code = d[p + 4];
+  // The window AddDmkSector searches ends before the horizon and the record.
+  const int last_k = kDmkIdBytes + ((pointer & kDmkPointerMfm) ? kDmkMarkWindowMfm : kDmkMarkWindowFm) - 1;
+  if (family < 0 || family > last_k) {
+    s.verdict = SectorVerdict::kNoDataMark;
+    return s;
+  }
+  s.mark = d[p + family];
+  s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
+  s.data = p + family + 1;
+  if (p + family + FieldBytes(s.size_code) + kCrcBytes >= end) s.verdict = SectorVerdict::kTruncated;
+  return s;
+}
+
+// The scan's slots of record k, when it walked this geometry and marked
+// the record exact.
+std::span<const LocatorIndex::DmkSlot> ScannedRecord(const LocatorIndex* ix, const SourceGeometry& g, int64_t k) {
   if (ix == nullptr || ix->kind != LocatorIndex::Kind::kDmk || ix->dmk_track_length != g.track_length ||
-      ix->dmk_sides != g.sides || k + 1 >= static_cast<int64_t>(ix->dmk_first.size())) {
+      ix->dmk_sides != g.sides || k >= static_cast<int64_t>(ix->dmk_exact.size()) || !ix->dmk_exact[static_cast<size_t>(k)]) {
     return {};
   }
   const uint32_t first = ix->dmk_first[static_cast<size_t>(k)];
   return std::span<const LocatorIndex::DmkSlot>(ix->dmk_slots).subspan(first, ix->dmk_first[static_cast<size_t>(k) + 1] - first);
 }
 
+// Records in file order: each record's sectors are one track side's run.
+// `record_first` gets where each record's sectors start, and the end.
 void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify, const LocatorIndex* scanned,
-            std::vector<StoredSector>& out) {
+            std::vector<StoredSector>& out, std::vector<uint8_t>& ids, std::vector<uint32_t>& record_first) {
+  record_first.assign(1, 0);
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()),
                                          kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
   if (g.track_length <= 0 || size <= kDmkHeaderSize) return;
@@ -174,24 +198,46 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
          (image[kDmkHeaderSize + 2 * first_count] | image[kDmkHeaderSize + 2 * first_count + 1]) != 0) {
     ++first_count;
   }
-  out.reserve(static_cast<size_t>((size - kDmkHeaderSize) / g.track_length + 1) * first_count);
+  const size_t records = static_cast<size_t>((size - kDmkHeaderSize) / g.track_length + 1);
+  out.reserve(records * first_count);
+  ids.reserve(records * first_count);
+  record_first.reserve(records + 1);
   int64_t k = 0;
   for (int64_t record = kDmkHeaderSize; record < size; record += g.track_length, ++k) {
     const int64_t end = std::min<int64_t>(record + g.track_length, size);
     const int pointers = static_cast<int>(std::min<int64_t>(kDmkTablePointers, (end - record) / 2));
     const int track = static_cast<int>(k / g.sides), side = static_cast<int>(k % g.sides);
-    const std::span<const LocatorIndex::DmkSlot> slots = ScannedSlots(scanned, g, k);
-    for (int i = 0; i < pointers; ++i) {
-      const uint16_t ptr = static_cast<uint16_t>(image[record + 2 * i] | (image[record + 2 * i + 1] << 8));
-      if (ptr == 0) break;
-      AddDmkSector(image, record, end, ptr, undoubled, track, side,
-                   static_cast<size_t>(i) < slots.size() ? &slots[static_cast<size_t>(i)] : nullptr, out);
-      // The CRCs, where asked for: the check reads the same ID mark again.
-      if (verify) {
-        const std::span<const uint8_t> bytes = image.subspan(static_cast<size_t>(record), static_cast<size_t>(end - record));
-        out.back().verdict = CheckDmkSector(bytes, ptr, !undoubled).verdict;
+    // An exact record ends with a 0 pointer after its slots.
+    const std::span<const LocatorIndex::DmkSlot> slots =
+        end == record + g.track_length ? ScannedRecord(scanned, g, k) : std::span<const LocatorIndex::DmkSlot>();
+    if (!slots.empty()) {
+      const uint8_t* table = image.data() + record;
+      const size_t at = out.size();
+      out.resize(at + slots.size());
+      for (size_t i = 0; i < slots.size(); ++i) {
+        const uint16_t ptr = static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8));
+        out[at + i] = DmkSectorInRecord(image.data(), record, end, ptr, slots[i].family, track, side);
+      }
+      const uint8_t* recorded = scanned->dmk_recorded.data() + (slots.data() - scanned->dmk_slots.data());
+      ids.insert(ids.end(), recorded, recorded + slots.size());
+    } else {
+      for (int i = 0; i < pointers; ++i) {
+        const uint16_t ptr = static_cast<uint16_t>(image[record + 2 * i] | (image[record + 2 * i + 1] << 8));
+        if (ptr == 0) break;
+        AddDmkSector(image, record, end, ptr, undoubled, track, side, out);
+        ids.push_back(out.back().id);
       }
     }
+    // The CRCs, where asked for: the check reads the same ID mark again.
+    if (verify) {
+      const std::span<const uint8_t> bytes = image.subspan(static_cast<size_t>(record), static_cast<size_t>(end - record));
+      for (size_t n = record_first.back(); n < out.size(); ++n) {
+        const int64_t at = record + 2 * static_cast<int64_t>(n - record_first.back());
+        const uint16_t ptr = static_cast<uint16_t>(image[at] | (image[at + 1] << 8));
+        out[n].verdict = CheckDmkSector(bytes, ptr, !undoubled).verdict;
+      }
+    }
+    record_first.push_back(static_cast<uint32_t>(out.size()));
   }
 }
 
@@ -206,9 +252,34 @@ SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry&
   switch (geometry.format) {
     case ImageFormat::kJv1: AddJv1(image, sectors_); break;
     case ImageFormat::kJv3: AddJv3(image, sectors_); break;
-    case ImageFormat::kDmk: AddDmk(image, geometry_, verify, scanned, sectors_); break;
+    case ImageFormat::kDmk: {
+      std::vector<uint32_t> record_first;
+      AddDmk(image, geometry_, verify, scanned, sectors_, ids_, record_first);
+      IndexRecords(record_first);
+      return;
+    }
   }
   Index();
+}
+
+// A DMK's sectors come grouped already: a track side's run is its record's.
+void SectorSource::IndexRecords(const std::vector<uint32_t>& record_first) {
+  const size_t sides = static_cast<size_t>(geometry_.sides);
+  const size_t records = record_first.size() - 1;
+  size_t used = records;  // records up to the last that holds a sector
+  while (used > 0 && record_first[used] == record_first[used - 1]) --used;
+  tracks_ = static_cast<int>((used + sides - 1) / sides);
+  track_first_.resize(2 * static_cast<size_t>(tracks_) + 1);
+  for (size_t key = 0; key < track_first_.size(); ++key) {
+    // Side 1 of a single-sided image holds nothing: its run starts where the next track's does.
+    const size_t r = std::min((key / 2) * sides + std::min(key % 2, sides), records);
+    track_first_[key] = record_first[r];
+  }
+  if (sides == 2) {
+    for (size_t r = 1; r < used; r += 2) {
+      if (record_first[r + 1] > record_first[r]) sides_ = 2;
+    }
+  }
 }
 
 // Groups the sectors by track side (JV3 tables may hold them in any order)

@@ -47,7 +47,7 @@ class SectorSource {
   // Walks every sector of `image` once, with `verify` checking each DMK
   // sector's ID and data CRCs. The bytes must outlive the source.
   // `scanned`: the locator index the directory scan left, whose data-mark
-  // searches a DMK's source takes over where its ID marks are the same.
+  // searches a DMK's source takes over in the records it marks exact.
   SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify = false,
                const LocatorIndex* scanned = nullptr);
   bool Verified() const { return verified_; }
@@ -72,6 +72,7 @@ class SectorSource {
 
  private:
   void Index();
+  void IndexRecords(const std::vector<uint32_t>& record_first);
   int64_t EndFor(const StoredSector& sector) const;
 
   std::span<const uint8_t> image_;

@@ -48,6 +48,11 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   DmkMap map;
   Bytes f9 = ToDmk(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()), {}, &map);
   f9[size_t(map.id[5][0] + 20)] = 0xF9;  // in a gap: the scan passes over it, the sector source takes it
+  // A single-density sector whose only mark lies past its window, yet within reach of the scan's search.
+  DmkMap fm;
+  Bytes late = ToDmk(WithEntries(Uniform(40, 1, 10, false), ThreeFiles()), {}, &fm);
+  late[size_t(fm.data[3][2] - 1)] = 0xFF;
+  late[size_t(fm.id[3][2] + 40)] = 0xFB;
   // Sectors stored out of order on track 3; on track 4 one number twice and one missing.
   Disk shuffled = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
   std::reverse(shuffled.At(3, 0).sectors.begin(), shuffled.At(3, 0).sectors.end());
@@ -55,7 +60,8 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())},
                                                     {"JV3 sectors out of order", ToJv3(shuffled)},
                                                     {"unmarked DMK sector", ToDmk(unmarked)},
-                                                    {"F9 in a DMK gap", f9}};
+                                                    {"F9 in a DMK gap", f9},
+                                                    {"late single-density mark", late}};
   for (const char* dir : {VORNIK_REAL_IMAGES, VORNIK_SAMPLES_DIR, VORNIK_FUZZ_DIR "/seeds", VORNIK_FUZZ_DIR "/regressions"}) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir, ec))
@@ -76,6 +82,19 @@ TEST(Locator, IndexGivesWhatTheSearchGivesOnEveryImageAtHand) {
     const SectorSource alone(std::span<const uint8_t>(st.diskbuf.data(), size_t(st.fileend)),
                              {st.dmkflag == 1 ? ImageFormat::kDmk : ImageFormat::kJv3, st.sides, st.trkindex});
     ASSERT_TRUE(std::ranges::equal(alone.Sectors(), st.source.Sectors())) << name;
+    // Each track side's run and lookup by number, against the list itself.
+    int tracks = 0, sides = 1;
+    for (const StoredSector& s : alone.Sectors()) tracks = std::max(tracks, s.track + 1), sides = std::max(sides, s.side + 1);
+    ASSERT_EQ(std::pair(st.source.Tracks(), st.source.Sides()), std::pair(tracks, sides)) << name;
+    for (int track = 0; track < tracks; ++track)
+      for (int side = 0; side < 2; ++side) {
+        std::vector<StoredSector> run;
+        for (const StoredSector& s : alone.Sectors())
+          if (s.track == track && s.side == side) run.push_back(s);
+        ASSERT_TRUE(std::ranges::equal(st.source.OnTrack(track, side), run)) << name << " track " << track;
+        for (const StoredSector& s : run)
+          ASSERT_EQ(*st.source.Find(track, side, s.id), *std::ranges::find(run, s.id, &StoredSector::id)) << name;
+      }
     for (int track = -1; track <= st.tracks + 1; ++track)
       for (int side = 0; side <= 2; ++side)
         for (const int sector : {0, 1, 2, 3, 4, 5, 9, 10, 17, 18, 25, 26, 35, 36, 128, 255, 256}) {
@@ -119,6 +138,9 @@ TEST(Locator, MarkSearchFindsTheFirstMarkInItsWindow) {
         for (int64_t i = from; i <= to && want < 0; ++i)
           if ((d[size_t(i)] & 0xFC) == 0xF8 && (f9 || d[size_t(i)] != 0xF9)) want = i;
         ASSERT_EQ(FindDataMarkIn(d.data(), from, to, f9), want) << from << ".." << to << " f9 " << f9;
+        if (f9 && to == from + kDmkHorizonBytes - 1) {
+          ASSERT_EQ(FindMarkFamilyInHorizon(d.data() + from), want < 0 ? -1 : want - from) << from;
+        }
       }
     }
   }
