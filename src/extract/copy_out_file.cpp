@@ -1,5 +1,6 @@
 #include "extract/copy_out_file.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -41,16 +42,33 @@ int16_t Fit16(int64_t v) {
 }
 
 // Locates logical sector l through the shared conversion; the sector must
-// be on the disk and bytes first..first+count-1 of it in the image.
-void LocateFileSector(DiskState& st, const CopyRun& run, int32_t l, int first = 0, int count = kSectorBytes) {
-  const int32_t index = LogicalToPhysical(st, l);
+// be on the disk and bytes first..first+count-1 of it in the image. `held`
+// carries the track of one call to the next.
+inline void LocateFileSector(DiskState& st, const CopyRun& run, LogicalTrack& held, int32_t l, int first = 0,
+                             int count = kSectorBytes) {
+  const int32_t index = NextLogicalToPhysical(st, l, held);
   if (st.SideToFind >= st.sides || index >= st.trkspt[st.TrkToFind]) throw CopyFailed{};
   if (!LocateSector(st, run.notices) || !SectorBytesInImage(st, first, count)) throw CopyFailed{};
   run.Read(st);
 }
 
-// Byte n of the entry at byte `entry` of the sector last located.
-uint8_t EntryByte(const DiskState& st, int entry, int n) { return SectorByte(st, entry + n); }
+using EntryBytes = std::array<uint8_t, kEntryBytes>;
+
+// The entry at byte `entry` of the sector last located, whose bytes the
+// locate found in the image.
+EntryBytes ReadEntry(const DiskState& st, int entry) {
+  const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * entry;
+  const int64_t step = st.secstep;
+  if (!InImage(st, from) || !InImage(st, from + step * (kEntryBytes - 1))) throw CopyFailed{};
+  EntryBytes e;
+  const uint8_t* p = st.diskbuf.data() + from;
+  if (step == 1) {
+    std::memcpy(e.data(), p, kEntryBytes);
+  } else {
+    for (size_t n = 0; n < e.size(); ++n) e[n] = p[static_cast<int64_t>(n) * step];
+  }
+  return e;
+}
 
 // One extent slot: a granule run on a track (or, on Newdos/80, in an
 // allocation unit of spl sectors).
@@ -75,17 +93,20 @@ void DecodeSlot(DiskState& st, uint8_t b0, uint8_t b1, int* w) {
   *w += 2;
 }
 
-// Walks the slots of the entry at byte `entry` of the sector last located,
+// Byte n of an entry.
+uint8_t EntryByte(const EntryBytes& e, int n) { return e[static_cast<size_t>(n)]; }
+
+// Walks the slots of an entry,
 // up to an end marker, a link or the entry's end. Returns the offset of a
 // link slot when the walk stops at one, else -1.
-int WalkSlots(DiskState& st, int entry, int* w) {
+int WalkSlots(DiskState& st, const EntryBytes& e, int* w) {
   int p = kEntryFirstSlot;
-  if (EntryByte(st, entry, p) == kSlotEnd) return -1;  // no space allocated
+  if (EntryByte(e, p) == kSlotEnd) return -1;  // no space allocated
   while (true) {
-    DecodeSlot(st, EntryByte(st, entry, p), EntryByte(st, entry, p + 1), w);
+    DecodeSlot(st, EntryByte(e, p), EntryByte(e, p + 1), w);
     p += 2;
     if (p >= kEntryBytes) return -1;
-    const uint8_t next = EntryByte(st, entry, p);
+    const uint8_t next = EntryByte(e, p);
     if (next == kSlotEnd) return -1;
     if (next == kSlotLink) return p;
   }
@@ -146,19 +167,22 @@ void LocateRelativeSector(DiskState& st, const CopyRun& run, const RelativeMap& 
   run.Read(st);
 }
 
-void CopySectors(DiskState& st, const CopyRun& run, int w, int32_t n) {
+// Places the extents' sectors in copybuf, the first n of them (all when
+// they hold fewer, or n is 0); returns how many bytes that makes.
+int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w, int32_t n) {
   RelativeMap map;
   const bool relative = FindNewdosRelativeMap(st, run.notices, &map);
+  const auto room = static_cast<int64_t>(st.copybuf.size());
+  int64_t at = 0;
   int count = 0;
   for (int k = 0; k < w; k += 2) {
     for (int32_t l = st.extab[k]; l <= st.extab[k + 1]; ++l) {
       if (relative) {
         LocateRelativeSector(st, run, map, l);
       } else {
-        LocateFileSector(st, run, l);
+        LocateFileSector(st, run, held, l);
       }
-      const int64_t at = AsIndex(st.fpb);
-      if (at + kSectorBytes > static_cast<int64_t>(st.copybuf.size())) throw CopyFailed{};
+      if (at + kSectorBytes > room) throw CopyFailed{};
       if (!run.measure) {
         // The locate checked that all 256 bytes lie in the image.
         const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa);
@@ -170,10 +194,11 @@ void CopySectors(DiskState& st, const CopyRun& run, int w, int32_t n) {
         }
       }
       st.fpa += double(kSectorBytes) * st.secstep;
-      st.fpb = double(at + kSectorBytes);
-      if (++count == n) return;
+      at += kSectorBytes;
+      if (++count == n) return at;
     }
   }
+  return at;
 }
 
 }  // namespace
@@ -186,21 +211,21 @@ bool CopyOutFile(DiskState& st, int32_t sector, int32_t slot, Notices& notices, 
     if (slot < 0 || slot > 7) throw CopyFailed{};
     const int entry = kEntryBytes * slot;
     st.logsec = Fit16(sector);
-    LocateFileSector(st, run, st.logsec, entry, kEntryBytes);
-    uint8_t name[11];
-    for (int n = 0; n < 11; ++n) name[n] = EntryByte(st, entry, 5 + n);
-    st.Copyfilename = DosName::FromEntry(name).CopyName();
-    const int32_t count = EntryByte(st, entry, kEntryCount) + 256 * EntryByte(st, entry, kEntryCount + 1);
+    LogicalTrack held;
+    LocateFileSector(st, run, held, st.logsec, entry, kEntryBytes);
+    const EntryBytes e = ReadEntry(st, entry);
+    st.Copyfilename = DosName::FromEntry(e.data() + 5).CopyName();
+    const int32_t count = EntryByte(e, kEntryCount) + 256 * EntryByte(e, kEntryCount + 1);
 
     int w = 0;
-    const int link = WalkSlots(st, entry, &w);
+    const int link = WalkSlots(st, e, &w);
     if (link >= 0) {
-      const uint8_t code = EntryByte(st, entry, link + 1);
+      const uint8_t code = EntryByte(e, link + 1);
       st.logsec = Fit16(int64_t{st.dirstartsec} + 2 + (code & 0x1F));
-      LocateFileSector(st, run, st.logsec, code & 0xE0, kEntryBytes);
-      WalkSlots(st, code & 0xE0, &w);  // a link in the extension entry ends it
+      LocateFileSector(st, run, held, st.logsec, code & 0xE0, kEntryBytes);
+      WalkSlots(st, ReadEntry(st, code & 0xE0), &w);  // a link in the extension entry ends it
     }
-    CopySectors(st, run, w, count);
+    st.fpb = double(CopySectors(st, run, held, w, count));
     st.Filename = st.Copyfilename;
     return true;
   } catch (const CopyFailed&) {

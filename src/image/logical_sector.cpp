@@ -32,23 +32,24 @@ int FirstTrackAfter(DiskState& st, int limit, int32_t l) {
 
 }  // namespace
 
-int32_t LogicalToPhysical(DiskState& st, int32_t l) {
+int32_t LogicalToPhysical(DiskState& st, int32_t l, LogicalTrack* held) {
   // The first track that starts after l; a table read past its end throws.
   const int limit = std::min<int>(st.tracks, kTableTracks);
   const int t = limit <= 0 ? 0 : FirstTrackAfter(st, limit, l);
   if (t == limit && st.tracks > kTableTracks) CheckTrackIndex(t, "trkstartsec");
   const int track = t - 1;
   CheckTrackIndex(track, "trkstartsec");
-  int32_t sector = l - st.trkstartsec[track];
-  int side = 0;
-  if (sector >= st.trkspt[track]) {
-    side = 1;
-    sector -= st.trkspt[track];
+  if (held) {
+    // Track t - 1 holds every l from the highest start before t up to the
+    // next track's highest start.
+    const LocatorIndex& ix = st.locator;
+    held->first = ix.l2p_max[static_cast<size_t>(track)];
+    held->end = t < limit ? ix.l2p_max[static_cast<size_t>(t)] : INT32_MAX;
+    held->track = track;
   }
-  st.TrkToFind = static_cast<int16_t>(track);
-  st.SideToFind = static_cast<int16_t>(side);
-  st.SecToFind = static_cast<int16_t>(sector + st.firstsecnum);
-  return sector;
+  return PlaceOnTrack(st, track, l);
 }
+
+int32_t LogicalToPhysical(DiskState& st, int32_t l) { return LogicalToPhysical(st, l, nullptr); }
 
 }  // namespace vornik

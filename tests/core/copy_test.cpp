@@ -85,6 +85,19 @@ const CopyCase kCopies[] = {
      Logical(Cat(Range(50, 59), Range(85, 89)))},
     {"n_reached_in_first_extent", [] { return Jv1With({File(7, {Slot(5, 0, 2), Slot(8, 1, 1)})}); }, Fmt::kJv1,
      Logical(Range(50, 56))},
+    // Track 5 holds 11 sectors: its third granule runs on into track 6,
+    // from the sector just before the one the first extent started on.
+    {"granule_into_the_next_track",
+     [] {
+       Layout l = Uniform(40, 1, 10, false);
+       l.overrides = {{5, {11, false, false}}};
+       return WithEntries(l, {File(0, {Slot(6, 0, 1), Slot(5, 2, 1)})});
+     },
+     Fmt::kJv3,
+     [](Disk& d) {
+       const int t6 = d.TrackStart(6);
+       return SectorsOf(d, Cat(Range(t6, t6 + 4), Range(t6 - 1, t6 + 3)));
+     }},
     {"no_extents", [] { return Jv1With({File(4, {})}); }, Fmt::kJv1, Logical({})},
     {"extension_entry", [] { return Extended(0, {Slot(9, 0, 1), Slot(12, 1, 1)}); }, Fmt::kJv1,
      Logical(Cat(Range(50, 54), Range(90, 94), Range(125, 129)))},
