@@ -41,15 +41,25 @@ int16_t Fit16(int64_t v) {
   return static_cast<int16_t>(v);
 }
 
-// Locates logical sector l through the shared conversion; the sector must
-// be on the disk and bytes first..first+count-1 of it in the image. `held`
-// carries the track of one call to the next.
-inline void LocateFileSector(DiskState& st, const CopyRun& run, LogicalTrack& held, int32_t l, int first = 0,
-                             int count = kSectorBytes) {
+// Sets TrkToFind, SideToFind, SecToFind for logical sector l through the
+// shared conversion; the sector must be on the disk. `held` carries the
+// track of one call to the next.
+inline void PlaceFileSector(DiskState& st, LogicalTrack& held, int32_t l) {
   const int32_t index = NextLogicalToPhysical(st, l, held);
   if (st.SideToFind >= st.sides || index >= st.trkspt[st.TrkToFind]) throw CopyFailed{};
+}
+
+// Locates the sector placed; bytes first..first+count-1 of it must lie in
+// the image.
+inline void FindPlacedSector(DiskState& st, const CopyRun& run, int first = 0, int count = kSectorBytes) {
   if (!LocateSector(st, run.notices) || !SectorBytesInImage(st, first, count)) throw CopyFailed{};
   run.Read(st);
+}
+
+// Both: the sector of a directory entry.
+void LocateFileSector(DiskState& st, const CopyRun& run, LogicalTrack& held, int32_t l, int first, int count) {
+  PlaceFileSector(st, held, l);
+  FindPlacedSector(st, run, first, count);
 }
 
 using EntryBytes = std::array<uint8_t, kEntryBytes>;
@@ -96,9 +106,9 @@ void DecodeSlot(DiskState& st, uint8_t b0, uint8_t b1, int* w) {
 // Byte n of an entry.
 uint8_t EntryByte(const EntryBytes& e, int n) { return e[static_cast<size_t>(n)]; }
 
-// Walks the slots of an entry,
-// up to an end marker, a link or the entry's end. Returns the offset of a
-// link slot when the walk stops at one, else -1.
+// Walks the slots of an entry up to an end marker, a link or the entry's
+// end. Returns the offset of a link slot when the walk stops at one, else
+// -1.
 int WalkSlots(DiskState& st, const EntryBytes& e, int* w) {
   int p = kEntryFirstSlot;
   if (EntryByte(e, p) == kSlotEnd) return -1;  // no space allocated
@@ -156,15 +166,20 @@ bool FindNewdosRelativeMap(DiskState& st, Notices& notices, RelativeMap* map) {
   return false;
 }
 
-void LocateRelativeSector(DiskState& st, const CopyRun& run, const RelativeMap& map, int32_t l) {
+void PlaceRelativeSector(DiskState& st, const RelativeMap& map, int32_t l) {
   if (l < 0) throw CopyFailed{};
   const int64_t track = map.t0 + l / map.per_track;
   if (track >= st.tracks) throw CopyFailed{};
   st.TrkToFind = static_cast<int16_t>(track);
   st.SideToFind = static_cast<int16_t>((l % map.per_track) / map.per_side);
   st.SecToFind = static_cast<int16_t>((l % map.per_track) % map.per_side + st.firstsecnum);
-  if (!LocateSector(st, run.notices) || !SectorInImage(st)) throw CopyFailed{};
-  run.Read(st);
+}
+
+// fpa as a copy leaves it: past the last of the `at` bytes placed. Every
+// locate sets fpa afresh, so only the sector a copy stops after needs it.
+int64_t StepPastLast(DiskState& st, int64_t at) {
+  if (at > 0) st.fpa += double(kSectorBytes) * st.secstep;
+  return at;
 }
 
 // Places the extents' sectors in copybuf, the first n of them (all when
@@ -173,15 +188,22 @@ int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w
   RelativeMap map;
   const bool relative = FindNewdosRelativeMap(st, run.notices, &map);
   const auto room = static_cast<int64_t>(st.copybuf.size());
+  const int64_t want = int64_t{n} * kSectorBytes;
   int64_t at = 0;
-  int count = 0;
   for (int k = 0; k < w; k += 2) {
-    for (int32_t l = st.extab[k]; l <= st.extab[k + 1]; ++l) {
-      if (relative) {
-        LocateRelativeSector(st, run, map, l);
-      } else {
-        LocateFileSector(st, run, held, l);
+    const int32_t last = st.extab[k + 1];
+    for (int32_t l = st.extab[k]; l <= last; ++l) {
+      try {
+        if (relative) {
+          PlaceRelativeSector(st, map, l);
+        } else {
+          PlaceFileSector(st, held, l);
+        }
+      } catch (...) {
+        StepPastLast(st, at);  // the copy stops before the next locate
+        throw;
       }
+      FindPlacedSector(st, run);
       if (at + kSectorBytes > room) throw CopyFailed{};
       if (!run.measure) {
         // The locate checked that all 256 bytes lie in the image.
@@ -193,12 +215,11 @@ int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w
           for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
         }
       }
-      st.fpa += double(kSectorBytes) * st.secstep;
       at += kSectorBytes;
-      if (++count == n) return at;
+      if (at == want) return StepPastLast(st, at);
     }
   }
-  return at;
+  return StepPastLast(st, at);
 }
 
 }  // namespace

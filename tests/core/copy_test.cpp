@@ -19,6 +19,7 @@
 
 #include "extract/safe_name.h"
 #include "extract/write_copy.h"
+#include "image/find_sector.h"
 #include "support.h"
 
 namespace vornik::testing {
@@ -168,6 +169,12 @@ TEST_P(CopyOut, CopiesExactlyTheFilesSectors) {
   EXPECT_TRUE(o->Copied() == want) << "copied " << o->st.fpb / 256 << " sectors, wanted " << want.size() / 256;
   EXPECT_EQ(o->st.Copyfilename, "FILE.DAT");
   EXPECT_EQ(o->st.Filename, "FILE.DAT");
+  // fpa is left past the last sector placed, wherever the copy stopped.
+  if (!want.empty()) {
+    const double after = o->st.fpa;
+    ASSERT_EQ(FindSector(o->st), Located::kFound);
+    EXPECT_EQ(after, o->st.fpa + 256.0 * o->st.secstep);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CopyOut, ::testing::ValuesIn(kCopies),
