@@ -1,6 +1,7 @@
 #include "directory/read_directory.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "directory/dos_name.h"
 #include "image/find_sector.h"
@@ -57,7 +58,11 @@ bool ListEntries(DiskState& st, Listing& listing) {
     const uint8_t attr = entry_at[0];
     if (attr == kAttrFree || attr == kAttrFreeAlt) continue;
     uint8_t bytes[kEntryBytes];
-    for (int n = 0; n < kEntryBytes; ++n) bytes[n] = entry_at[n * st.secstep];
+    if (st.secstep == 1) {
+      std::memcpy(bytes, entry_at, kEntryBytes);
+    } else {
+      for (int n = 0; n < kEntryBytes; ++n) bytes[n] = entry_at[n * st.secstep];
+    }
     ListedEntry& entry = listing.entries.emplace_back();
     entry.text = DosName::FromEntry(bytes + kEntryName).ItemText();
     entry.sector = st.logsec;
@@ -131,6 +136,28 @@ bool ListFromDos(DiskState& st, Listing& listing) {
   return true;
 }
 
+// Gives each listed entry the DOS's facts of the same directory slot (the
+// last DOS entry there, should two name one): the listed slots sorted
+// once, each DOS entry's looked up.
+void TieDosEntries(const DiskState& st, Listing& listing) {
+  const auto key = [](int32_t sector, int32_t slot) {
+    return uint64_t{static_cast<uint32_t>(sector)} << 32 | static_cast<uint32_t>(slot);
+  };
+  std::vector<std::pair<uint64_t, size_t>> listed;
+  listed.reserve(listing.entries.size());
+  for (size_t k = 0; k < listing.entries.size(); ++k)
+    listed.emplace_back(key(listing.entries[k].sector, listing.entries[k].slot), k);
+  std::sort(listed.begin(), listed.end());
+  for (size_t i = 0; i < listing.dos.entries.size(); ++i) {
+    const DosEntry& e = listing.dos.entries[i];
+    const uint64_t wanted = key(LogicalOf(st, e.dir_sector), e.slot);
+    for (auto at = std::lower_bound(listed.begin(), listed.end(), std::pair<uint64_t, size_t>{wanted, 0});
+         at != listed.end() && at->first == wanted; ++at) {
+      listing.entries[at->second].dos = static_cast<int>(i);
+    }
+  }
+}
+
 }  // namespace
 
 Listing ListDirectory(DiskState& st, Notices& notices) {
@@ -151,13 +178,7 @@ Listing ListDirectory(DiskState& st, Notices& notices) {
   }
   Listing listing = ReadDirectory(st, notices);
   listing.dos = std::move(dos);
-  for (size_t i = 0; i < listing.dos.entries.size(); ++i) {
-    const DosEntry& e = listing.dos.entries[i];
-    const int32_t sector = LogicalOf(st, e.dir_sector);
-    for (ListedEntry& entry : listing.entries) {
-      if (entry.sector == sector && entry.slot == e.slot) entry.dos = static_cast<int>(i);
-    }
-  }
+  TieDosEntries(st, listing);
   return listing;
 }
 
