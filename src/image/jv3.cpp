@@ -66,18 +66,27 @@ int64_t Jv3EntryOffset(const Jv3Blocks& blocks, int n) {
   return blocks.header2 + int64_t{n - kJv3Entries} * kJv3EntryBytes;
 }
 
-int Jv3EntriesInUse(const uint8_t* table, int entries) {
-  // A table is made with its unused entries all FF: eight of them, 24 bytes,
-  // are passed over in one step.
-  constexpr int kRun = 8;
-  constexpr uint64_t kAllFree = ~uint64_t{0};
-  static_assert(kRun * kJv3EntryBytes == 3 * sizeof(uint64_t));
+// Drops runs of `kRun` free entries, all FF, from the end of the first
+// `entries` of `table`.
+template <int kRun>
+static int DropFreeRuns(const uint8_t* table, int entries) {
+  constexpr int kWords = kRun * kJv3EntryBytes / int{sizeof(uint64_t)};
+  static_assert(kWords * sizeof(uint64_t) == kRun * kJv3EntryBytes);
   while (entries >= kRun) {
-    uint64_t w[3];
+    uint64_t w[kWords];
     std::memcpy(w, table + (entries - kRun) * kJv3EntryBytes, sizeof w);
-    if ((w[0] & w[1] & w[2]) != kAllFree) break;
+    uint64_t all = ~uint64_t{0};
+    for (const uint64_t x : w) all &= x;
+    if (all != ~uint64_t{0}) break;
     entries -= kRun;
   }
+  return entries;
+}
+
+int Jv3EntriesInUse(const uint8_t* table, int entries) {
+  // A table is made with its unused entries all FF: 32 of them, 96 bytes,
+  // are passed over in one step, then 8.
+  entries = DropFreeRuns<8>(table, DropFreeRuns<32>(table, entries));
   while (entries > 0 && table[(entries - 1) * kJv3EntryBytes] == kJv3FreeTrack) --entries;
   return entries;
 }
@@ -95,8 +104,9 @@ static std::span<const uint8_t> ImageBytes(const DiskState& st) {
 
 // Settles a match at entry n: where its data lies, found or past the end.
 static void TakeJv3Entry(DiskState& st, const Jv3Blocks& blocks, int n) {
-  st.fpa = double(Jv3DataOffset(blocks, n));
-  if (st.fpa >= st.fileend) st.errflg = 1;
+  const int64_t at = Jv3DataOffset(blocks, n);
+  st.fpa = double(at);
+  if (at >= st.fileend) st.errflg = 1;
 }
 
 // Scans the header table for the first entry with the wanted track, sector
@@ -209,23 +219,22 @@ static std::span<const LocatorIndex::Jv3Entry> Jv3Bucket(const LocatorIndex& ix,
   return std::span<const LocatorIndex::Jv3Entry>(ix.jv3_entries).subspan(ix.jv3_first[key], ix.jv3_first[key + 1] - ix.jv3_first[key]);
 }
 
-bool LookUpJv3(DiskState& st, bool* whole_table) {
+// The whole lookup, for any track, side and group; LookUpJv3 answers the
+// usual case before it.
+[[gnu::noinline]] static bool LookUpJv3Group(DiskState& st, bool* whole_table) {
   const LocatorIndex& ix = st.locator;
-  if (ix.kind != LocatorIndex::Kind::kJv3 || st.TrkToFind == kJv3FreeTrack) return false;
-  st.secstep = 1;
   const bool track_known = st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes;
   if (track_known && (st.SideToFind == 0 || st.SideToFind == 1)) {
     const size_t key = Jv3Key(st.TrkToFind, st.SideToFind);
-    const std::span<const LocatorIndex::Jv3Entry> bucket = Jv3Bucket(ix, key);
     const int low = ix.jv3_low[key];
     const LocatorIndex::Jv3Entry* found = nullptr;
     if (low >= 0) {
       // Each number of a range once: the wanted one is at its place or nowhere.
-      const int at = st.SecToFind - low;
-      if (at >= 0 && at < static_cast<int>(bucket.size()))
-        found = &bucket[ix.jv3_place[ix.jv3_first[key] + static_cast<size_t>(at)]];
+      const unsigned first = ix.jv3_first[key];
+      const unsigned at = static_cast<unsigned>(st.SecToFind - low);
+      if (at < ix.jv3_first[key + 1] - first) found = &ix.jv3_entries[first + ix.jv3_place[first + at]];
     } else {
-      for (const LocatorIndex::Jv3Entry& e : bucket) {
+      for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, key)) {
         if (e.sector == st.SecToFind) {
           found = &e;
           break;
@@ -257,6 +266,28 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   const int stop = ix.jv3_cut ? ix.jv3_examined : ix.jv3_blocks.count * kJv3Entries - 1;
   st.fpa = double(ix.jv3_cut ? int64_t{stop} * kJv3EntryBytes : Jv3EntryOffset(ix.jv3_blocks, stop));
   return true;
+}
+
+bool LookUpJv3(DiskState& st, bool* whole_table) {
+  const LocatorIndex& ix = st.locator;
+  if (ix.kind != LocatorIndex::Kind::kJv3 || st.TrkToFind == kJv3FreeTrack) return false;
+  st.secstep = 1;
+  // A sector of a group that holds a range of numbers, each once: a copy
+  // asks for little else.
+  if (st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes && (st.SideToFind == 0 || st.SideToFind == 1)) {
+    const size_t key = Jv3Key(st.TrkToFind, st.SideToFind);
+    const int low = ix.jv3_low[key];
+    const unsigned first = ix.jv3_first[key];
+    const unsigned at = static_cast<unsigned>(st.SecToFind - low);
+    if (low >= 0 && at < ix.jv3_first[key + 1] - first) {
+      const LocatorIndex::Jv3Entry& e = ix.jv3_entries[first + ix.jv3_place[first + at]];
+      st.datamarkjv = e.flags & kJv3FlagDirMark;
+      TakeJv3Entry(st, ix.jv3_blocks, e.n);
+      *whole_table = true;
+      return true;
+    }
+  }
+  return LookUpJv3Group(st, whole_table);
 }
 
 // One header-table entry as the table walks read it.
