@@ -155,61 +155,138 @@ bool FindSectorJv3(DiskState& st) {
 
 // Where a track byte and side keep their entries in the index.
 static size_t Jv3Key(int track, int side) { return 2u * static_cast<size_t>(track) + static_cast<size_t>(side); }
+static size_t EntryKey(const uint8_t* e) { return Jv3Key(e[0], (e[2] & kJv3FlagSide1) ? 1 : 0); }
 
 constexpr uint16_t kNoPlace = 0xFFFF;
+
+// The entries of block b that lie wholly in the image: all of the second
+// block's (its table fits, or there is none); of the first, those before
+// the image ends.
+static int WholeEntries(const DiskState& st, int b) {
+  if (b > 0 || st.fileend >= kJv3DataStart) return kJv3Entries;
+  if (st.fileend < kJv3EntryBytes - 1) return 0;
+  return (st.fileend - (kJv3EntryBytes - 1)) / kJv3EntryBytes + 1;
+}
+
+static const uint8_t* TableOf(const DiskState& st, const Jv3Blocks& blocks, int b) {
+  return st.diskbuf.data() + (b == 0 ? 0 : blocks.header2);
+}
+
+// Where a walk up to the first free entry stopped: at entry `entry` of
+// block `block`, or past the last block.
+struct WalkStop {
+  int block = 0;
+  int entry = 0;
+};
+
+// Hands the entries of the header table to f in table order, through the
+// blocks, up to the first free one (track byte FF). An entry the image
+// ends inside ends the walk when its track byte is there and says free;
+// else it throws, as reading it a byte at a time would: on the track
+// byte, or on the flags byte behind the sector byte.
+template <class F>
+static WalkStop WalkToFreeEntry(const DiskState& st, const Jv3Blocks& blocks, F&& f) {
+  for (int b = 0; b < blocks.count; ++b) {
+    const uint8_t* table = TableOf(st, blocks, b);
+    const int whole = WholeEntries(st, b);
+    for (int i = 0; i < whole; ++i) {
+      const uint8_t* e = table + i * kJv3EntryBytes;
+      if (e[0] == kJv3FreeTrack) return {b, i};
+      f(e);
+    }
+    if (whole < kJv3Entries) {
+      const int64_t p = Jv3EntryOffset(blocks, b * kJv3Entries + whole);
+      if (!InImage(st, p)) ThrowOutside(st, p);
+      if (st.diskbuf[static_cast<size_t>(p)] != kJv3FreeTrack) ThrowOutside(st, p + kJv3EntryBytes - 1);
+      return {b, whole};
+    }
+  }
+  return {blocks.count, 0};
+}
+
+// Entries per track byte and side (at key + 1), and whether they came in
+// key order: track by track, side 0 before side 1, as a disk is formatted.
+struct KeyCount {
+  std::array<uint16_t, 2 * kTrackBytes + 1> count{};
+  size_t last_key = 0;
+  bool in_order = true;
+  void Add(const uint8_t* e) {
+    const size_t key = EntryKey(e);
+    ++count[key + 1];
+    in_order &= key >= last_key;
+    last_key = key;
+  }
+};
 
 // Fills jv3_place for one track byte and side when its sector numbers are
 // a whole range, each once; returns the lowest, or -1 (then a lookup walks
 // the group for the first match).
 static int16_t PlaceSectors(LocatorIndex& ix, size_t key) {
-  const uint16_t first = ix.jv3_first[key], end = ix.jv3_first[key + 1];
-  if (first == end) return -1;
+  const uint16_t first = ix.jv3_first[key];
+  const int size = ix.jv3_first[key + 1] - first;
+  if (size == 0) return -1;
+  const LocatorIndex::Jv3Entry* group = ix.jv3_entries.data() + first;
+  uint16_t* place = ix.jv3_place.data() + first;
   uint8_t low = 0xFF, high = 0;
-  for (uint16_t i = first; i < end; ++i) {
-    low = std::min(low, ix.jv3_entries[i].sector);
-    high = std::max(high, ix.jv3_entries[i].sector);
+  for (int i = 0; i < size; ++i) {
+    low = std::min(low, group[i].sector);
+    high = std::max(high, group[i].sector);
   }
-  if (high - low + 1 != end - first) return -1;
-  for (uint16_t i = first; i < end; ++i) {
-    uint16_t& place = ix.jv3_place[first + ix.jv3_entries[i].sector - low];
-    if (place != kNoPlace) return -1;  // a number twice, so another missing
-    place = static_cast<uint16_t>(i - first);
+  if (high - low + 1 != size) return -1;
+  for (int i = 0; i < size; ++i) {
+    uint16_t& at = place[group[i].sector - low];
+    if (at != kNoPlace) return -1;  // a number twice, so another missing
+    at = static_cast<uint16_t>(i);
   }
   return low;
 }
 
 // The entries FindSectorJv3 can match, grouped by track byte and side in
-// table order. Entries of track byte FF (free ones, mostly) are left out: a
-// lookup of track 255 searches.
-static void IndexJv3(DiskState& st, const Jv3Blocks& blocks) {
+// table order: those the walk to the first free entry counted in `keys`,
+// then those in use behind it. Entries of track byte FF (free ones,
+// mostly) are left out: a lookup of track 255 searches.
+static void IndexJv3(DiskState& st, const Jv3Blocks& blocks, WalkStop stop, KeyCount keys) {
   LocatorIndex& ix = st.locator;
   ix.Clear();
   const int64_t examined = std::min<int64_t>(kJv3Entries, (int64_t{st.fileend} + kJv3EntryBytes - 1) / kJv3EntryBytes);
   ix.jv3_examined = static_cast<int>(examined);
   ix.jv3_cut = examined < kJv3Entries;
-  // The first block's entries that lie wholly in the image, then the
-  // second block's (all of which do).
-  const int whole = st.fileend < 2 ? 0 : static_cast<int>(std::min<int64_t>(examined, (st.fileend - 2) / kJv3EntryBytes + 1));
-  ix.jv3_pending.clear();
-  std::array<uint16_t, 2 * kTrackBytes + 1> count{};
+  // The walk counted the entries before the first free one, all among the
+  // first used[b] of their block; those in use behind it are counted here.
+  // So every entry placed below was counted once.
+  std::array<int, 2> used{};
+  for (int b = 0; b < blocks.count; ++b) used[b] = Jv3EntriesInUse(TableOf(st, blocks, b), WholeEntries(st, b));
+  for (int b = stop.block; b < blocks.count; ++b) {
+    const uint8_t* table = TableOf(st, blocks, b);
+    for (int i = b == stop.block ? stop.entry + 1 : 0; i < used[b]; ++i)
+      if (table[i * kJv3EntryBytes] != kJv3FreeTrack) keys.Add(table + i * kJv3EntryBytes);
+  }
+  // Keys past the last one in use hold no entries. In key order, that is
+  // the last key met.
+  std::array<uint16_t, 2 * kTrackBytes + 1>& next = keys.count;
+  const size_t keys_used = keys.in_order ? keys.last_key + 1 : ix.jv3_low.size();
+  for (size_t k = 0; k < keys_used; ++k) next[k + 1] = static_cast<uint16_t>(next[k + 1] + next[k]);
+  std::fill(next.begin() + static_cast<std::ptrdiff_t>(keys_used) + 1, next.end(), next[keys_used]);
+  ix.jv3_first = next;
+  ix.jv3_entries.resize(next.back());
+  // In key order, each entry follows the one before it.
+  LocatorIndex::Jv3Entry* out = ix.jv3_entries.data();
   for (int b = 0; b < blocks.count; ++b) {
-    const uint8_t* table = st.diskbuf.data() + (b == 0 ? 0 : blocks.header2);
-    const int used = Jv3EntriesInUse(table, blocks.count == 2 ? kJv3Entries : whole);
-    for (int i = 0; i < used; ++i) {
+    const uint8_t* table = TableOf(st, blocks, b);
+    for (int i = 0; i < used[b]; ++i) {
       const uint8_t* e = table + i * kJv3EntryBytes;
       if (e[0] == kJv3FreeTrack) continue;
-      ++count[Jv3Key(e[0], (e[2] & kJv3FlagSide1) ? 1 : 0) + 1];
-      ix.jv3_pending.push_back({e[0], {static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2]}});
+      const LocatorIndex::Jv3Entry entry{static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2]};
+      if (keys.in_order) {
+        *out++ = entry;
+      } else {
+        ix.jv3_entries[next[EntryKey(e)]++] = entry;
+      }
     }
   }
-  for (size_t k = 0; k + 1 < count.size(); ++k) count[k + 1] = static_cast<uint16_t>(count[k + 1] + count[k]);
-  ix.jv3_first = count;
-  ix.jv3_entries.resize(ix.jv3_pending.size());
-  for (const auto& [track, entry] : ix.jv3_pending) {
-    ix.jv3_entries[count[Jv3Key(track, (entry.flags & kJv3FlagSide1) ? 1 : 0)]++] = entry;
-  }
   ix.jv3_place.assign(ix.jv3_entries.size(), kNoPlace);
-  for (size_t key = 0; key < ix.jv3_low.size(); ++key) ix.jv3_low[key] = PlaceSectors(ix, key);
+  for (size_t key = 0; key < keys_used; ++key) ix.jv3_low[key] = PlaceSectors(ix, key);
+  std::fill(ix.jv3_low.begin() + static_cast<std::ptrdiff_t>(keys_used), ix.jv3_low.end(), int16_t{-1});
   ix.jv3_blocks = blocks;
   ix.kind = LocatorIndex::Kind::kJv3;
 }
@@ -290,30 +367,6 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
   return LookUpJv3Group(st, whole_table);
 }
 
-// One header-table entry as the table walks read it.
-struct TableEntry {
-  int track = 0;
-  int sector = 0;
-  int flags = 0;
-};
-
-// Entry n of the header table; false at a free one (track byte FF), the
-// end of a walk. An entry running past the image's end is read a byte at a
-// time, checked, track byte then flags: the first byte outside throws.
-static bool ReadTableEntry(const DiskState& st, const Jv3Blocks& blocks, int n, TableEntry& out) {
-  const int64_t p = Jv3EntryOffset(blocks, n);
-  if (InImage(st, p + kJv3EntryBytes - 1)) {
-    const uint8_t* e = st.diskbuf.data() + p;
-    out = {e[0], e[1], e[2]};
-    return out.track != kJv3FreeTrack;
-  }
-  out.track = ImageByte(st, p);
-  if (out.track == kJv3FreeTrack) return false;
-  out.flags = ImageByte(st, p + 2);
-  out.sector = ImageByte(st, p + 1);
-  return true;
-}
-
 // The track bytes of the first four entries agree on a JV3 image.
 bool Jv3HasHeader(const DiskState& st) {
   const uint8_t first = ImageByte(st, 0);
@@ -326,34 +379,31 @@ bool Jv3HasHeader(const DiskState& st) {
 // up to its first free entry.
 void SetJv3Geometry(DiskState& st) {
   st.jv3 = Jv3BlocksOf(ImageBytes(st));
-  const Jv3Blocks& blocks = st.jv3;
   int prev_track = 0;
-  int prev_dens_bit = ImageByte(st, 2) & kJv3FlagDouble;
-  int run = 0;
-  bool mixed = false;
-  int last_dens = 0;
+  int run = 0;  // entries since the track byte last went up
+  // The density is mixed when the entries do not all have entry 0's.
+  const int first_flags = ImageByte(st, 2);
+  int any_flags = first_flags, all_flags = first_flags, last_flags = -1;
   st.sides = 1;
-  for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
-    TableEntry e;
-    if (!ReadTableEntry(st, blocks, n, e)) break;
-    const int track = e.track, flags = e.flags;
-    if (flags & kJv3FlagSide1) st.sides = 2;
-    if (track > prev_track) {
-      run = 0;
-      prev_track = track;
-    }
-    if (track == prev_track && (flags & kJv3FlagSide1) == 0) {
+  WalkToFreeEntry(st, st.jv3, [&](const uint8_t* e) {
+    const int track = e[0], flags = e[2];
+    const bool side0 = (flags & kJv3FlagSide1) == 0;
+    if (!side0) st.sides = 2;
+    if (track > prev_track) run = 0;
+    // A side-0 entry that does not go back a track gives its track the
+    // entries met since the track began.
+    if (track >= prev_track && side0) {
       CheckTrackIndex(track, "trkspt");
       st.trkspt[track] = static_cast<int16_t>(run + 1);
     }
-    const int dens_bit = flags & kJv3FlagDouble;
-    last_dens = dens_bit ? 2 : 1;
-    if (dens_bit != prev_dens_bit) mixed = true;
-    prev_dens_bit = dens_bit;
+    any_flags |= flags;
+    all_flags &= flags;
+    last_flags = flags;
     prev_track = track;
     ++run;
-  }
-  st.dens = static_cast<int16_t>(mixed ? 3 : last_dens);
+  });
+  const bool mixed = ((any_flags ^ all_flags) & kJv3FlagDouble) != 0;
+  st.dens = static_cast<int16_t>(mixed ? 3 : last_flags < 0 ? 0 : (last_flags & kJv3FlagDouble) ? 2 : 1);
   st.spt = st.trkspt[0];
   st.spg = st.spt == 18 ? 6 : 5;
 }
@@ -363,16 +413,16 @@ void SetJv3Geometry(DiskState& st) {
 void ScanJv3Directory(DiskState& st) {
   const Jv3Blocks blocks = st.jv3;
   DirectoryScan scan(st, false);
+  KeyCount keys;
   int last_track = 1;  // a table without any used entry counts two tracks
-  for (int n = 0; n < blocks.count * kJv3Entries; ++n) {
-    TableEntry e;
-    if (!ReadTableEntry(st, blocks, n, e)) break;
-    scan.Add({e.track, e.flags & kJv3FlagSide1, e.sector, (e.flags & kJv3FlagDirMark) != 0});
-    last_track = e.track;
-  }
+  const WalkStop stop = WalkToFreeEntry(st, blocks, [&](const uint8_t* e) {
+    scan.Add({e[0], e[2] & kJv3FlagSide1, e[1], (e[2] & kJv3FlagDirMark) != 0});
+    last_track = e[0];
+    keys.Add(e);
+  });
   scan.Finish();
   st.tracks = static_cast<int16_t>(1 + last_track);
-  IndexJv3(st, blocks);
+  IndexJv3(st, blocks, stop, keys);
 }
 
 }  // namespace vornik

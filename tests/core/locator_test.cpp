@@ -38,7 +38,7 @@ Lookup Look(DiskState& st, Located (*locate)(DiskState&), int track, int side, i
 Disk EightInchDisk();
 
 // The real images, the samples, the fuzz seeds and regressions, a JV3 with
-// two header blocks, one with sectors out of order and a DMK with a sector
+// two header blocks, two with sectors out of order and a DMK with a sector
 // that has no data mark.
 std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   Disk unmarked = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
@@ -57,8 +57,16 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   Disk shuffled = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
   std::reverse(shuffled.At(3, 0).sectors.begin(), shuffled.At(3, 0).sectors.end());
   shuffled.At(4, 0).sectors[5].number = shuffled.At(4, 0).sectors[9].number;
+  // A sector of track 0 stored last, behind every other track's: the
+  // table's last entry is not of its highest track.
+  Bytes track0_last = ToJv3(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()));
+  constexpr size_t kMoved = 5, kLast = 40 * 18 - 1, kData = 0x2200;
+  std::swap_ranges(track0_last.begin() + kMoved * 3, track0_last.begin() + kMoved * 3 + 3, track0_last.begin() + kLast * 3);
+  std::swap_ranges(track0_last.begin() + kData + kMoved * 256, track0_last.begin() + kData + kMoved * 256 + 256,
+                   track0_last.begin() + kData + kLast * 256);
   std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())},
                                                     {"JV3 sectors out of order", ToJv3(shuffled)},
+                                                    {"JV3 track 0 sector stored last", track0_last},
                                                     {"unmarked DMK sector", ToDmk(unmarked)},
                                                     {"F9 in a DMK gap", f9},
                                                     {"late single-density mark", late}};

@@ -378,6 +378,18 @@ TEST_P(ShortFile, EndsAsExpectedWithoutReadingOutside) {
 INSTANTIATE_TEST_SUITE_P(Files, ShortFile, ::testing::ValuesIn(kShort),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// A header table cut inside an entry in use: the open fails on the first
+// byte of that entry outside the image (the spare byte behind the image
+// reads as a track byte in use).
+TEST(ShortJv3, FailsOnTheFirstByteOfTheCutEntryOutside) {
+  for (const auto& [size, offset] : {std::pair{299, 300}, {300, 302}, {301, 302}, {302, 303}}) {
+    auto o = OpenBytes(Cut(Jv3From1(), size_t(size)));
+    EXPECT_EQ(o->out.kind, OpenKind::kDamaged) << size;
+    EXPECT_NE(o->out.detail.find("offset " + std::to_string(offset) + " outside"), std::string::npos)
+        << size << ": " << o->out.detail;
+  }
+}
+
 TEST(Refusal, TooLargeChangesNothing) {
   Opened o;
   ASSERT_EQ(o.Open(Jv1Bytes()).kind, OpenKind::kListed);
