@@ -269,8 +269,11 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks, WalkStop stop, KeyC
   std::fill(next.begin() + static_cast<std::ptrdiff_t>(keys_used) + 1, next.end(), next[keys_used]);
   ix.jv3_first = next;
   ix.jv3_entries.resize(next.back());
-  // In key order, each entry follows the one before it.
+  // In key order, each entry follows the one before it. The counts cover
+  // every entry placed; the bounds are kept all the same, so that a count
+  // short of them could only leave an entry out, never write past the list.
   LocatorIndex::Jv3Entry* out = ix.jv3_entries.data();
+  const LocatorIndex::Jv3Entry* const out_end = out + ix.jv3_entries.size();
   for (int b = 0; b < blocks.count; ++b) {
     const uint8_t* table = TableOf(st, blocks, b);
     for (int i = 0; i < used[b]; ++i) {
@@ -278,9 +281,9 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks, WalkStop stop, KeyC
       if (e[0] == kJv3FreeTrack) continue;
       const LocatorIndex::Jv3Entry entry{static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2]};
       if (keys.in_order) {
-        *out++ = entry;
-      } else {
-        ix.jv3_entries[next[EntryKey(e)]++] = entry;
+        if (out != out_end) *out++ = entry;
+      } else if (uint16_t& at = next[EntryKey(e)]; at < ix.jv3_first[EntryKey(e) + 1]) {
+        ix.jv3_entries[at++] = entry;
       }
     }
   }
