@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
+#include "image/dmk_check.h"
 #include "image/formats.h"
 #include "image/image_access.h"
 #include "image/layout.h"
@@ -120,10 +122,10 @@ bool LookUpDmk(DiskState& st) {
     st.errflg = 1;
     at = end - 1;
   }
-  const LocatorIndex::DmkSlot* slot = &ix.dmk_slots[at];
-  st.datamarkDmk = TryImageByte(st, slot->taken).value_or(0);
-  st.secstep = slot->step;
-  st.fpa = double(slot->taken + slot->step);
+  const LocatorIndex::DmkSlot& slot = ix.dmk_slots[at];
+  st.datamarkDmk = slot.data_mark;
+  st.secstep = slot.step;
+  st.fpa = slot.fpa;
   return true;
 }
 
@@ -185,9 +187,42 @@ void SetDmkGeometry(DiskState& st) {
   }
 }
 
+namespace {
+
+// What the sector source makes of an ID field read a byte a step at `mark`
+// whose bytes up to kDmkMarkHorizon past it lie in its record (ending at
+// `end`), from the first byte of the data-mark family there, `family`
+// bytes past the mark (-1: none). The source's window ends at the horizon
+// or before it.
+StoredSector DmkSectorInRecord(const uint8_t* d, int64_t mark, int64_t end, bool mfm, int family, int track, int side) {
+  static_assert(kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowMfm - 1 &&
+                kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowFm - 1);
+  const uint8_t* f = d + mark;
+  StoredSector s;
+  s.track = static_cast<int16_t>(track);
+  s.side = static_cast<uint8_t>(side);
+  s.id_track = f[1];
+  s.id_side = f[2];
+  s.id = f[3];
+  s.size_code = f[4];
+  const int last = kDmkIdFieldEnd + (mfm ? kDmkDataMarkWindowMfm : kDmkDataMarkWindowFm) - 1;
+  if (family < 0 || family > last) {
+    s.verdict = SectorVerdict::kNoDataMark;
+    return s;
+  }
+  s.mark = f[family];
+  s.dir_mark = s.mark == kDataMarkDir || s.mark == kDataMarkDirAlt;
+  s.data = mark + family + 1;
+  // The last CRC byte of the data field lies outside the record.
+  if (s.data + (128 << (s.size_code & 3)) + 1 >= end) s.verdict = SectorVerdict::kTruncated;
+  return s;
+}
+
+}  // namespace
+
 // Every ID mark of every track record in file order; each track's sectors
 // per side come from its side-0 record. Builds the locator's index on the
-// way, with what the sector source needs to take its data-mark searches.
+// way, with the sectors the sector source takes in exact records.
 void ScanDmkDirectory(DiskState& st) {
   LocatorIndex& ix = st.locator;
   ix.Clear();
@@ -195,6 +230,8 @@ void ScanDmkDirectory(DiskState& st) {
   int64_t last_record = kDmkHeaderSize;
   int64_t k = 0;
   const std::optional<uint8_t> hdr4 = TryImageByte(st, kDmkFlagsByte);
+  // Whether single density may be stored with every byte twice.
+  const bool may_double = hdr4 && (*hdr4 & kDmkFlagsUndoubled) == 0;
   const uint8_t* d = st.diskbuf.data();
   const size_t records =
       st.trkindex > 0 ? static_cast<size_t>(std::max<int64_t>(0, (st.fileend - kDmkHeaderSize) / st.trkindex + 1)) : 0;
@@ -203,55 +240,84 @@ void ScanDmkDirectory(DiskState& st) {
   ix.dmk_exact.reserve(records);
   ix.dmk_slots.reserve(expected);
   ix.dmk_recorded.reserve(expected);
+  ix.dmk_sectors.reserve(expected);
   // One search of the gap serves the scan and the sector source where it
   // reaches past the distance to the data mark.
-  const bool shared = st.damindex + 2 <= kDmkMarkHorizon;
+  const int damindex = st.damindex;
+  const bool shared = damindex + 2 <= kDmkMarkHorizon;
+  static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
-    uint16_t raw[kDmkPointers] = {};
-    const int count = ReadDmkPointers(st, record, raw);
+    // The pointer table, read in place where all of it lies in the image.
+    const uint8_t* table = d + record;
+    int count;
+    uint8_t copied[kDmkPointerWindowBytes];
+    if (record + kDmkPointerWindowBytes - 1 <= st.fileend) {
+      count = CountDmkPointers(table, kDmkPointers);
+    } else {
+      uint16_t raw[kDmkPointers] = {};
+      count = ReadDmkPointers(st, record, raw);
+      std::fill(std::begin(copied), std::end(copied), uint8_t{0});
+      for (int i = 0; i < kDmkPointers; ++i) {
+        copied[2 * i] = static_cast<uint8_t>(raw[i]);
+        copied[2 * i + 1] = static_cast<uint8_t>(raw[i] >> 8);
+      }
+      table = copied;
+    }
+    const auto pointer = [table](int i) { return static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8)); };
     st.spt = static_cast<int16_t>(count);
     if (k % st.sides == 0) {
       CheckTrackIndex(k / st.sides, "trkspt");
       st.trkspt[k / st.sides] = static_cast<int16_t>(count);
     }
-    ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
+    const int track = static_cast<int>(k / st.sides), side = static_cast<int>(k % st.sides);
+    // Room for the record's slots, filled in place.
+    const size_t first = ix.dmk_slots.size();
+    ix.dmk_first.push_back(static_cast<uint32_t>(first));
+    ix.dmk_slots.resize(first + static_cast<size_t>(count));
+    ix.dmk_recorded.resize(first + static_cast<size_t>(count));
+    ix.dmk_sectors.resize(first + static_cast<size_t>(count));
+    LocatorIndex::DmkSlot* const slots = ix.dmk_slots.data() + first;
+    uint8_t* const recorded = ix.dmk_recorded.data() + first;
+    StoredSector* const sectors = ix.dmk_sectors.data() + first;
     // The bytes the sector source reads of this record, which ends its windows.
     const int64_t record_end = std::min<int64_t>(record + st.trkindex, st.fileend);
-    bool exact = record + st.trkindex <= st.fileend && count < kDmkPointers && raw[count] == 0;
+    bool exact = record + st.trkindex <= st.fileend && count < kDmkPointers && pointer(count) == 0;
     for (int i = 0; i < count; ++i) {
-      const DmkId id = DmkIdWithFlags(st, record, raw[i], hdr4);
+      const uint16_t ptr = pointer(i);
+      const int64_t mark = record + (ptr & kDmkPointerOffset);
       // The source takes 14 bits of the pointer: one with bit 14 set is another field to it.
-      const bool same_field = (raw[i] & kDmkPointerOffset & ~kDmkIdPointerOffset) == 0;
-      if (shared && same_field && id.step == 1 && id.mark + kDmkMarkHorizon < record_end) {
-        // The ID field and every byte either search looks at lie in the record.
-        const uint8_t* f = d + id.mark;
+      const bool same_field = (ptr & kDmkPointerOffset & ~kDmkIdPointerOffset) == 0;
+      const uint8_t* f = d + mark;
+      if (shared && same_field && mark + kDmkMarkHorizon < record_end &&
+          ((ptr & kDmkPointerDouble) != 0 || !may_double || f[0] != kDmkIdMark || f[1] != kDmkIdMark)) {
+        // An ID field read a byte a step, and every byte either search looks at lies in the record.
         const int64_t found = FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
-        const int64_t family = found < 0 ? -1 : id.mark + kDmkIdFieldEnd + found;
+        const int family = found < 0 ? -1 : kDmkIdFieldEnd + static_cast<int>(found);
         // What FindDmkDataMark(st, id, true) gives, from the first family
         // byte: that byte unless it is F9, which the scan passes over.
-        static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
-        const int64_t mark_at = family < 0 || family > id.mark + st.damindex + 2 ? -1
-                                : d[family] != kDataMarkF9                      ? family
-                                                                                : FindDmkDataMark(st, id, true);
-        scan.Add({f[1], f[2], f[3], mark_at >= 0 && IsDirMark(d[mark_at])});
-        const int64_t taken = mark_at >= 0 ? mark_at : id.mark + st.damindex + 3;
-        ix.dmk_slots.push_back({taken, f[3], 1, static_cast<int8_t>(family < 0 ? -1 : family - id.mark)});
-        ix.dmk_recorded.push_back(f[3]);
+        const int64_t mark_at = family < 0 || family > damindex + 2 ? -1
+                                : f[family] != kDataMarkF9               ? mark + family
+                                                                         : FindDmkDataMark(st, {mark, 1}, true);
+        const int64_t taken = mark_at >= 0 ? mark_at : mark + damindex + 3;
+        scan.Add({f[1], f[2], f[3], mark_at >= 0 && IsDirMark(d[taken])});
+        slots[i] = {double(taken + 1), d[taken], 1};
+        recorded[i] = f[3];
+        sectors[i] = DmkSectorInRecord(d, mark, record_end, (ptr & kDmkPointerDouble) != 0, family, track, side);
         continue;
       }
-      exact = false;
+      exact = false;  // the source walks this record itself
+      const DmkId id = DmkIdWithFlags(st, record, ptr, hdr4);
       const int64_t mark_at = FindDmkDataMark(st, id, true);
       // The ID bytes, read unchecked where they all lie in the image.
       const bool inside = id.mark + 3 * id.step <= st.fileend;
-      const uint8_t recorded = inside ? d[id.mark + 3 * id.step] : ImageByte(st, id.mark + 3 * id.step);
+      recorded[i] = inside ? d[id.mark + 3 * id.step] : ImageByte(st, id.mark + 3 * id.step);
       scan.Add({inside ? d[id.mark + id.step] : ImageByte(st, id.mark + id.step),
-                inside ? d[id.mark + 2 * id.step] : ImageByte(st, id.mark + 2 * id.step), recorded,
+                inside ? d[id.mark + 2 * id.step] : ImageByte(st, id.mark + 2 * id.step), recorded[i],
                 mark_at >= 0 && IsDirMark(d[mark_at])});
       // What FindSectorDmk takes for this ID field: every byte it reads
       // was read here without leaving the image.
       const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
-      ix.dmk_slots.push_back({taken, recorded, static_cast<uint8_t>(id.step)});
-      ix.dmk_recorded.push_back(recorded);
+      slots[i] = {double(taken + id.step), TryImageByte(st, taken).value_or(0), static_cast<uint8_t>(id.step)};
     }
     ix.dmk_exact.push_back(exact);
     last_record = record;

@@ -18,8 +18,9 @@ struct ScanSector {
   bool dir = false;
 };
 
-// Numbers the sectors handed to Add (secnum), records trkstartsec, and on
-// Finish sets dirstartsec, direndsec and dirsectors: the directory is the
+// Numbers the sectors handed to Add (secnum, written when the scan ends),
+// records trkstartsec, and on Finish sets dirstartsec, direndsec and
+// dirsectors: the directory is the
 // run from the lowest-numbered directory-marked sector on the side of the
 // first one met (the lowest such start), as long as the image holds
 // directory sectors.
@@ -28,12 +29,17 @@ class DirectoryScan {
   // `track_start_any_side`: a track's start is recorded from a sector of
   // either side (DMK), or from side 0 only (JV3).
   DirectoryScan(DiskState& st, bool track_start_any_side);
+  // secnum counts the sectors added, also when a bad one ends the scan.
+  ~DirectoryScan() { st_.secnum = secnum_; }
+  DirectoryScan(const DirectoryScan&) = delete;
+  DirectoryScan& operator=(const DirectoryScan&) = delete;
   void Add(const ScanSector& s);
   void Finish();
 
  private:
   DiskState& st_;
   bool track_start_any_side_;
+  int32_t secnum_ = 0;  // secnum, kept here while the scan runs
   int prev_track_ = 0;
   int prev_side_ = -1;  // no side yet
   int32_t run_start_ = 0;
@@ -43,9 +49,15 @@ class DirectoryScan {
   int32_t lowest_start_ = 4000;
 };
 
+// Inline with Add, so that the scan's state may stay in registers.
+inline DirectoryScan::DirectoryScan(DiskState& st, bool track_start_any_side)
+    : st_(st), track_start_any_side_(track_start_any_side) {
+  st_.secnum = 0;
+}
+
 inline void DirectoryScan::Add(const ScanSector& s) {
   CheckTrackIndex(s.track, "trkstartsec");
-  const int32_t secnum = static_cast<int32_t>(st_.secnum);
+  const int32_t secnum = secnum_;
   if (s.track > prev_track_) {
     prev_track_ = s.track;
     run_start_ = secnum;
@@ -67,9 +79,15 @@ inline void DirectoryScan::Add(const ScanSector& s) {
       lowest_start_ = candidate;
     }
   }
-  st_.secnum = secnum + 1;
+  secnum_ = secnum + 1;
   prev_track_ = s.track;
   prev_side_ = s.side;
+}
+
+inline void DirectoryScan::Finish() {
+  st_.secnum = secnum_;
+  st_.direndsec = static_cast<int16_t>(st_.dirstartsec + dir_count_ - 1);
+  st_.dirsectors = dir_count_;
 }
 
 void ScanJv3Directory(DiskState& st);

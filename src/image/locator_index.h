@@ -13,6 +13,7 @@
 
 #include "image/jv3_blocks.h"
 #include "image/layout.h"
+#include "image/sector_source.h"
 
 namespace vornik {
 
@@ -43,26 +44,28 @@ struct LocatorIndex {
   bool jv3_cut = false;   // the table ends inside the image's header
   Jv3Blocks jv3_blocks;
 
-  // DMK: per track record, per ID-mark pointer in table order, the
-  // recorded sector number and what the search would take as the data
-  // mark; records in file order, dmk_first[r] .. dmk_first[r + 1] - 1.
+  // DMK: per track record, per ID-mark pointer in table order, what the
+  // search sets when it takes that ID field; records in file order,
+  // dmk_first[r] .. dmk_first[r + 1] - 1. The data-mark byte is kept, not
+  // read again: only the image load writes diskbuf, and it clears the index
+  // first.
   struct DmkSlot {
-    int64_t taken = 0;     // offset of the data mark, or of where it would stand
-    uint8_t recorded = 0;  // the sector number of the ID field
+    double fpa = 0;         // the data mark's offset (or where it would stand) + step
+    uint8_t data_mark = 0;  // the byte there, 0 past the image
     uint8_t step = 1;
-    // In an exact record (below): how far past the ID mark the first byte
-    // of the data-mark family (F8-FB) lies, looked for from the field's end
-    // up to kDmkMarkHorizon bytes past the mark; -1 for none.
-    int8_t family = -1;
   };
   std::vector<DmkSlot> dmk_slots;
-  std::vector<uint8_t> dmk_recorded;  // each slot's recorded number, in a row for the lookup
+  std::vector<uint8_t> dmk_recorded;  // each slot's recorded sector number, in a row for the lookup
   std::vector<uint32_t> dmk_first;
-  // Per record, whether the sector source may make its sectors from the
-  // slots: the whole record lies in the image, its table ends with a 0
-  // among the pointers read, and every ID field is the one the source finds
-  // for its pointer, read a byte a step, with the horizon inside the record.
+  // Per record, whether the sector source may take its sectors from
+  // dmk_sectors: the whole record lies in the image, its table ends with a
+  // 0 among the pointers read, and every ID field is the one the source
+  // finds for its pointer, read a byte a step, with the bytes up to
+  // kDmkMarkHorizon past its mark inside the record.
   std::vector<uint8_t> dmk_exact;
+  // Slot by slot, the sector the source makes of that ID field; only those
+  // of exact records are filled in.
+  std::vector<StoredSector> dmk_sectors;
   // The geometry the DMK part was built for.
   int32_t dmk_track_length = 0;
   int16_t dmk_sides = 0;
@@ -88,6 +91,7 @@ struct LocatorIndex {
     dmk_recorded.clear();
     dmk_first.clear();
     dmk_exact.clear();
+    dmk_sectors.clear();
   }
 };
 

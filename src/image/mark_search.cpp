@@ -13,9 +13,6 @@ namespace vornik {
 
 namespace {
 
-constexpr uint8_t kMarkMask = 0xFC;  // F8, F9, FA and FB share their top six bits
-constexpr uint8_t kMarkBase = 0xF8;
-
 // The first byte of d[from..to] whose top six bits are those of F8, or -1:
 // (b & FC) ^ F8 is zero exactly there, and a zero byte of a word is found
 // with the usual borrow trick.
@@ -24,8 +21,8 @@ int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
 #if defined(__SSE2__)
   // Sixteen bytes at a time where the processor has the instructions (every
   // x86-64 one): a byte-wise AND and compare, then the first set bit.
-  const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkMask));
-  const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkBase));
+  const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkFamilyMask));
+  const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkFamilyBase));
   const auto first_hit = [&](int64_t at) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)));
@@ -46,42 +43,44 @@ int64_t FindMarkFamily(const uint8_t* d, int64_t from, int64_t to) {
     for (; i + 8 <= to + 1; i += 8) {
       uint64_t x;
       std::memcpy(&x, d + i, sizeof x);
-      const uint64_t y = (x & (kOnes * kMarkMask)) ^ (kOnes * kMarkBase);
+      const uint64_t y = (x & (kOnes * kMarkFamilyMask)) ^ (kOnes * kMarkFamilyBase);
       const uint64_t zero = (y - kOnes) & ~y & (kOnes * 0x80);
       if (zero != 0) return i + std::countr_zero(zero) / 8;
     }
   }
   for (; i <= to; ++i) {
-    if ((d[i] & kMarkMask) == kMarkBase) return i;
+    if ((d[i] & kMarkFamilyMask) == kMarkFamilyBase) return i;
   }
   return -1;
 }
 
 }  // namespace
 
-int64_t FindMarkFamilyInHorizon(const uint8_t* w) {
-#if defined(__SSE2__)
-  // Three loads cover the window, the last overlapping the second.
-  static_assert(kDmkHorizonBytes > 32 && kDmkHorizonBytes <= 48);
-  const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkMask));
-  const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkBase));
-  const auto hits = [&](int at) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + at));
-    return uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)))};
-  };
-  constexpr int kLast = kDmkHorizonBytes - 16;
-  const uint64_t all = hits(0) | hits(16) << 16 | hits(kLast) << kLast;
-  return all != 0 ? std::countr_zero(all) : -1;
-#else
-  return FindMarkFamily(w, 0, kDmkHorizonBytes - 1);
-#endif
-}
-
 int64_t FindDataMarkIn(const uint8_t* d, int64_t from, int64_t to, bool with_f9) {
   for (int64_t at = FindMarkFamily(d, from, to); at >= 0; at = FindMarkFamily(d, at + 1, to)) {
     if (with_f9 || d[at] != kDataMarkF9) return at;
   }
   return -1;
+}
+
+int CountDmkPointers(const uint8_t* table, int limit) {
+  static_assert(kDmkPointers < kDmkPointerWindowBytes / 2);
+#if defined(__SSE2__)
+  // Eight entries a load, as the little-endian 16-bit lanes they are; each
+  // zero entry sets two bits of the mask, and bit 2 * limit ends the count.
+  const __m128i offset = _mm_set1_epi16(static_cast<short>(kDmkPointerOffset));
+  uint64_t zero = uint64_t{1} << (2 * limit);
+  for (int part = 0; part < 4; ++part) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * part));
+    const __m128i z = _mm_cmpeq_epi16(_mm_and_si128(x, offset), _mm_setzero_si128());
+    zero |= uint64_t{static_cast<unsigned>(_mm_movemask_epi8(z))} << (16 * part);
+  }
+  return std::countr_zero(zero) / 2;
+#else
+  int count = 0;
+  while (count < limit && ((table[2 * count] | (table[2 * count + 1] << 8)) & kDmkPointerOffset) != 0) ++count;
+  return count;
+#endif
 }
 
 }  // namespace vornik

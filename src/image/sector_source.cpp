@@ -8,6 +8,7 @@
 
 #include "image/jv3_blocks.h"
 #include "image/layout.h"
+#include "image/locator_index.h"
 #include "image/mark_search.h"
 
 namespace vornik {
@@ -143,44 +144,15 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
 }
 
-// What AddDmkSector makes of an ID field read a byte a step whose field
-// and the bytes up to kDmkMarkHorizon past its mark lie in the record,
-// from the first byte of the data-mark family there, `family` bytes past
-// the mark (-1: none).
-StoredSector DmkSectorInRecord(const uint8_t* d, int64_t record, int64_t end, uint16_t pointer, int family, int track,
-                               int side) {
-  static_assert(kDmkIdBytes == kDmkIdFieldEnd && kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowMfm - 1 &&
-                kDmkMarkHorizon >= kDmkIdBytes + kDmkMarkWindowFm - 1);
-  const int64_t p = record + (pointer & kDmkPointerMask);
-  StoredSector s;
-  s.track = static_cast<int16_t>(track);
-  s.side = static_cast<uint8_t>(side);
-  s.id_track = d[p + 1];
-  s.id_side = d[p + 2];
-  s.id = d[p + 3];
-  s.size_code = d[p + 4];
-  // The window AddDmkSector searches ends before the horizon and the record.
-  const int last_k = kDmkIdBytes + ((pointer & kDmkPointerMfm) ? kDmkMarkWindowMfm : kDmkMarkWindowFm) - 1;
-  if (family < 0 || family > last_k) {
-    s.verdict = SectorVerdict::kNoDataMark;
-    return s;
-  }
-  s.mark = d[p + family];
-  s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
-  s.data = p + family + 1;
-  if (p + family + FieldBytes(s.size_code) + kCrcBytes >= end) s.verdict = SectorVerdict::kTruncated;
-  return s;
-}
-
-// The scan's slots of record k, when it walked this geometry and marked
+// The scan's sectors of record k, when it walked this geometry and marked
 // the record exact.
-std::span<const LocatorIndex::DmkSlot> ScannedRecord(const LocatorIndex* ix, const SourceGeometry& g, int64_t k) {
+std::span<const StoredSector> ScannedRecord(const LocatorIndex* ix, const SourceGeometry& g, int64_t k) {
   if (ix == nullptr || ix->kind != LocatorIndex::Kind::kDmk || ix->dmk_track_length != g.track_length ||
       ix->dmk_sides != g.sides || k >= static_cast<int64_t>(ix->dmk_exact.size()) || !ix->dmk_exact[static_cast<size_t>(k)]) {
     return {};
   }
   const uint32_t first = ix->dmk_first[static_cast<size_t>(k)];
-  return std::span<const LocatorIndex::DmkSlot>(ix->dmk_slots).subspan(first, ix->dmk_first[static_cast<size_t>(k) + 1] - first);
+  return std::span<const StoredSector>(ix->dmk_sectors).subspan(first, ix->dmk_first[static_cast<size_t>(k) + 1] - first);
 }
 
 // Records in file order: each record's sectors are one track side's run.
@@ -207,19 +179,13 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
     const int64_t end = std::min<int64_t>(record + g.track_length, size);
     const int pointers = static_cast<int>(std::min<int64_t>(kDmkTablePointers, (end - record) / 2));
     const int track = static_cast<int>(k / g.sides), side = static_cast<int>(k % g.sides);
-    // An exact record ends with a 0 pointer after its slots.
-    const std::span<const LocatorIndex::DmkSlot> slots =
-        end == record + g.track_length ? ScannedRecord(scanned, g, k) : std::span<const LocatorIndex::DmkSlot>();
-    if (!slots.empty()) {
-      const uint8_t* table = image.data() + record;
-      const size_t at = out.size();
-      out.resize(at + slots.size());
-      for (size_t i = 0; i < slots.size(); ++i) {
-        const uint16_t ptr = static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8));
-        out[at + i] = DmkSectorInRecord(image.data(), record, end, ptr, slots[i].family, track, side);
-      }
-      const uint8_t* recorded = scanned->dmk_recorded.data() + (slots.data() - scanned->dmk_slots.data());
-      ids.insert(ids.end(), recorded, recorded + slots.size());
+    // An exact record ends with a 0 pointer after its sectors.
+    const std::span<const StoredSector> scanned_sectors =
+        end == record + g.track_length ? ScannedRecord(scanned, g, k) : std::span<const StoredSector>();
+    if (!scanned_sectors.empty()) {
+      out.insert(out.end(), scanned_sectors.begin(), scanned_sectors.end());
+      const uint8_t* recorded = scanned->dmk_recorded.data() + (scanned_sectors.data() - scanned->dmk_sectors.data());
+      ids.insert(ids.end(), recorded, recorded + scanned_sectors.size());
     } else {
       for (int i = 0; i < pointers; ++i) {
         const uint16_t ptr = static_cast<uint16_t>(image[record + 2 * i] | (image[record + 2 * i + 1] << 8));

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "image/dmk_check.h"
-#include "image/locator_index.h"
 
 namespace vornik {
+
+struct LocatorIndex;
 
 enum class ImageFormat : uint8_t { kJv1, kJv3, kDmk };
 
@@ -46,8 +47,8 @@ class SectorSource {
   SectorSource() = default;
   // Walks every sector of `image` once, with `verify` checking each DMK
   // sector's ID and data CRCs. The bytes must outlive the source.
-  // `scanned`: the locator index the directory scan left, whose data-mark
-  // searches a DMK's source takes over in the records it marks exact.
+  // `scanned`: the locator index the directory scan left, whose sectors a
+  // DMK's source takes in the records it marks exact.
   SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify = false,
                const LocatorIndex* scanned = nullptr);
   bool Verified() const { return verified_; }
