@@ -2,6 +2,7 @@
 // record starts with a table of pointers to its sectors' ID address marks;
 // the data mark follows each ID field after a gap.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -12,6 +13,10 @@
 #include "image/layout.h"
 #include "image/location_scan.h"
 #include "image/mark_search.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vornik {
 
@@ -103,6 +108,29 @@ void FindSectorDmk(DiskState& st) {
   st.fpa = double(taken + st.secstep);
 }
 
+namespace {
+
+// Where `number` first stands among a record's `count` recorded numbers
+// from `numbers` on, or `count` where it does not. The row is read a whole
+// window at a time: the index keeps spare bytes behind the last record.
+int FirstRecorded(const uint8_t* numbers, int count, int number) {
+  static_assert(kDmkPointers < LocatorIndex::kDmkRecordedWindow && LocatorIndex::kDmkRecordedWindow == 32);
+  if (number < 0 || number > 0xFF) return count;
+#if defined(__SSE2__)
+  const __m128i want = _mm_set1_epi8(static_cast<char>(number));
+  const auto hits = [&](int at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(numbers + at));
+    return uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, want)))};
+  };
+  return std::countr_zero(hits(0) | hits(16) << 16 | uint64_t{1} << count);
+#else
+  const void* hit = std::memchr(numbers, number, static_cast<size_t>(count));
+  return hit ? static_cast<int>(static_cast<const uint8_t*>(hit) - numbers) : count;
+#endif
+}
+
+}  // namespace
+
 bool LookUpDmk(DiskState& st) {
   const LocatorIndex& ix = st.locator;
   if (ix.kind != LocatorIndex::Kind::kDmk || ix.dmk_sides != st.sides || ix.dmk_track_length != st.trkindex ||
@@ -111,18 +139,15 @@ bool LookUpDmk(DiskState& st) {
   }
   const int64_t r = int64_t{st.TrkToFind} * st.sides + st.SideToFind;
   if (r < 0 || r + 1 >= static_cast<int64_t>(ix.dmk_first.size())) return false;
-  const size_t first = ix.dmk_first[static_cast<size_t>(r)];
-  const size_t end = ix.dmk_first[static_cast<size_t>(r) + 1];
-  if (first == end) return false;  // no ID field: the search's own fallback
-  const void* hit = st.SecToFind >= 0 && st.SecToFind <= 0xFF
-                        ? std::memchr(ix.dmk_recorded.data() + first, st.SecToFind, end - first)
-                        : nullptr;
-  size_t at = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - ix.dmk_recorded.data()) : end;
-  if (at == end) {  // not found: what the search took from the last ID field
+  const uint32_t first = ix.dmk_first[static_cast<size_t>(r)];
+  const int count = static_cast<int>(ix.dmk_first[static_cast<size_t>(r) + 1] - first);
+  if (count == 0) return false;  // no ID field: the search's own fallback
+  int at = FirstRecorded(ix.dmk_recorded.data() + first, count, st.SecToFind);
+  if (at == count) {  // not found: what the search took from the last ID field
     st.errflg = 1;
-    at = end - 1;
+    at = count - 1;
   }
-  const LocatorIndex::DmkSlot& slot = ix.dmk_slots[at];
+  const LocatorIndex::DmkSlot& slot = ix.dmk_slots[first + static_cast<uint32_t>(at)];
   st.datamarkDmk = slot.data_mark;
   st.secstep = slot.step;
   st.fpa = slot.fpa;
@@ -287,8 +312,9 @@ void ScanDmkDirectory(DiskState& st) {
       const int64_t mark = record + (ptr & kDmkPointerOffset);
       // The source takes 14 bits of the pointer: one with bit 14 set is another field to it.
       const bool same_field = (ptr & kDmkPointerOffset & ~kDmkIdPointerOffset) == 0;
-      const uint8_t* f = d + mark;
-      if (shared && same_field && mark + kDmkMarkHorizon < record_end &&
+      const bool in_record = mark + kDmkMarkHorizon < record_end;
+      const uint8_t* f = in_record ? d + mark : nullptr;
+      if (shared && same_field && in_record &&
           ((ptr & kDmkPointerDouble) != 0 || !may_double || f[0] != kDmkIdMark || f[1] != kDmkIdMark)) {
         // An ID field read a byte a step, and every byte either search looks at lies in the record.
         const int64_t found = FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
@@ -325,6 +351,7 @@ void ScanDmkDirectory(DiskState& st) {
   scan.Finish();
   st.fpa = double(last_record);
   ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
+  ix.dmk_recorded.resize(ix.dmk_recorded.size() + LocatorIndex::kDmkRecordedWindow);
   ix.dmk_track_length = st.trkindex;
   ix.dmk_sides = st.sides;
   ix.dmk_damindex = st.damindex;

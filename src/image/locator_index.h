@@ -31,7 +31,6 @@ struct LocatorIndex {
     uint8_t flags;    // its flags byte
   };
   std::vector<Jv3Entry> jv3_entries;
-  std::vector<std::pair<uint8_t, Jv3Entry>> jv3_pending;  // (track, entry) while building
   std::array<uint16_t, 513> jv3_first{};
   // Per track byte and side: the lowest sector number when the entries hold
   // each number from it up to one less than it plus their count exactly
@@ -55,7 +54,11 @@ struct LocatorIndex {
     uint8_t step = 1;
   };
   std::vector<DmkSlot> dmk_slots;
-  std::vector<uint8_t> dmk_recorded;  // each slot's recorded sector number, in a row for the lookup
+  // Each slot's recorded sector number, in a row for the lookup, and
+  // behind the last one a window's worth of spare bytes: a record's numbers
+  // are compared a window at a time.
+  std::vector<uint8_t> dmk_recorded;
+  static constexpr int kDmkRecordedWindow = 32;
   std::vector<uint32_t> dmk_first;
   // Per record, whether the sector source may take its sectors from
   // dmk_sectors: the whole record lies in the image, its table ends with a

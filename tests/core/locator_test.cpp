@@ -64,7 +64,23 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   std::swap_ranges(track0_last.begin() + kMoved * 3, track0_last.begin() + kMoved * 3 + 3, track0_last.begin() + kLast * 3);
   std::swap_ranges(track0_last.begin() + kData + kMoved * 256, track0_last.begin() + kData + kMoved * 256 + 256,
                    track0_last.begin() + kData + kLast * 256);
+  // Records whose last sector's data CRC ends on the record's last byte.
+  DmkMap dd;
+  ToDmk(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()), {}, &dd);
+  const Bytes flush = ToDmk(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()),
+                            {.track_length = int(dd.data[0].back() - 16 + 256 + 2)});
+  // Pointer tables at their limits: track 2's 32 entries all in use (the
+  // last 14 again those of its first sectors); track 3's 18th entry 8000,
+  // a double-density bit with no offset (its first entry made single
+  // density, so that a field read at offset 0 has a track number in range).
+  Bytes tables = ToDmk(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()));
+  const auto table = [&](int track) { return tables.begin() + 16 + 6400 * track; };
+  std::copy_n(table(2), 2 * 14, table(2) + 2 * 18);
+  PutLe16(tables, size_t(table(3) - tables.begin()) + 2 * 17, 0x8000);
+  table(3)[1] &= 0x7F;
   std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())},
+                                                    {"DMK sectors ending their records", flush},
+                                                    {"DMK pointer tables at their limits", tables},
                                                     {"JV3 sectors out of order", ToJv3(shuffled)},
                                                     {"JV3 track 0 sector stored last", track0_last},
                                                     {"unmarked DMK sector", ToDmk(unmarked)},
