@@ -152,6 +152,7 @@ bool AddExtents(const SectorSource& source, const Directory& dir, uint8_t unit, 
     error = "an extent lies past the end of the disk";
     return false;
   }
+  if (n <= 0) return true;  // an extent of no sectors adds none
   // Consecutive relative sectors: the next ID, then the next side, then the
   // next track; written a track side at a time.
   const Numbering& num = dir.numbering;
