@@ -212,39 +212,6 @@ void SetDmkGeometry(DiskState& st) {
   }
 }
 
-namespace {
-
-// What the sector source makes of an ID field read a byte a step at `mark`
-// whose bytes up to kDmkMarkHorizon past it lie in its record (ending at
-// `end`), from the first byte of the data-mark family there, `family`
-// bytes past the mark (-1: none). The source's window ends at the horizon
-// or before it.
-StoredSector DmkSectorInRecord(const uint8_t* d, int64_t mark, int64_t end, bool mfm, int family, int track, int side) {
-  static_assert(kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowMfm - 1 &&
-                kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowFm - 1);
-  const uint8_t* f = d + mark;
-  StoredSector s;
-  s.track = static_cast<int16_t>(track);
-  s.side = static_cast<uint8_t>(side);
-  s.id_track = f[1];
-  s.id_side = f[2];
-  s.id = f[3];
-  s.size_code = f[4];
-  const int last = kDmkIdFieldEnd + (mfm ? kDmkDataMarkWindowMfm : kDmkDataMarkWindowFm) - 1;
-  if (family < 0 || family > last) {
-    s.verdict = SectorVerdict::kNoDataMark;
-    return s;
-  }
-  s.mark = f[family];
-  s.dir_mark = s.mark == kDataMarkDir || s.mark == kDataMarkDirAlt;
-  s.data = mark + family + 1;
-  // The last CRC byte of the data field lies outside the record.
-  if (s.data + (128 << (s.size_code & 3)) + 1 >= end) s.verdict = SectorVerdict::kTruncated;
-  return s;
-}
-
-}  // namespace
-
 // Every ID mark of every track record in file order; each track's sectors
 // per side come from its side-0 record. Builds the locator's index on the
 // way, with the sectors the sector source takes in exact records.
@@ -328,7 +295,7 @@ void ScanDmkDirectory(DiskState& st) {
         scan.Add({f[1], f[2], f[3], mark_at >= 0 && IsDirMark(d[taken])});
         slots[i] = {double(taken + 1), d[taken], 1};
         recorded[i] = f[3];
-        sectors[i] = DmkSectorInRecord(d, mark, record_end, (ptr & kDmkPointerDouble) != 0, family, track, side);
+        sectors[i] = DmkSectorFromMark(d, mark, record_end, (ptr & kDmkPointerDouble) != 0, family, track, side);
         continue;
       }
       exact = false;  // the source walks this record itself

@@ -20,13 +20,9 @@ constexpr uint8_t kJv3FlagSizeBits = 0x03;  // in use: XOR 1 = size code; free: 
 constexpr uint8_t kJv3MarkF9 = 0x40;
 constexpr uint8_t kJv3MarkF8 = 0x60;
 
-// DMK track records.
+// DMK track records (the ID field and the data-mark windows are those of
+// dmk_check.h and layout.h).
 constexpr int kDmkTablePointers = 64;      // a record's pointer table: up to 64, 0 ends it
-constexpr uint16_t kDmkPointerMfm = 0x8000;
-constexpr uint16_t kDmkPointerMask = 0x3FFF;  // offset of the FE mark in the record
-constexpr int kDmkIdBytes = 7;             // FE, track, side, sector, size, CRC high, CRC low
-constexpr int kDmkMarkWindowMfm = 43;      // byte times after the ID CRC that may hold the data mark
-constexpr int kDmkMarkWindowFm = 30;
 constexpr int kCrcBytes = 2;
 constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
 
@@ -100,13 +96,31 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
   if (blocks.count == 2) AddJv3Block(image, blocks.header2, blocks.data2, out);
 }
 
+// The data field of a DMK sector whose ID field (at p, read every `step`
+// bytes) is in `s`: the first data mark k steps past p, searched up to
+// k_end (k past k_end: none), and whether the field with its CRC ends
+// inside the record.
+void SettleDmkData(const uint8_t* d, int64_t p, int step, int64_t k, int64_t k_end, int64_t end, StoredSector& s) {
+  if (k > k_end) {
+    s.verdict = SectorVerdict::kNoDataMark;
+    return;
+  }
+  s.mark = d[p + k * step];
+  s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
+  s.data = p + (k + 1) * step;
+  if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
+}
+
+// The last step past the ID mark the data mark may stand at.
+int64_t LastMarkStep(bool mfm) { return kDmkIdFieldEnd + (mfm ? kDmkDataMarkWindowMfm : kDmkDataMarkWindowFm) - 1; }
+
 // One ID mark of a DMK record: its ID field, then the first data mark in
 // the window that follows the ID CRC.
 void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, uint16_t pointer, bool undoubled,
                   int track, int side, std::vector<StoredSector>& out) {
   const uint8_t* d = image.data();
-  const int64_t p = record + (pointer & kDmkPointerMask);
-  const bool mfm = (pointer & kDmkPointerMfm) != 0;
+  const int64_t p = record + (pointer & kDmkIdPointerOffset);
+  const bool mfm = (pointer & kDmkPointerDouble) != 0;
   const int step = (!mfm && !undoubled && p + 1 < end && d[p] == kDmkIdMark && d[p + 1] == kDmkIdMark) ? 2 : 1;
   StoredSector& s = out.emplace_back();
   s.track = static_cast<int16_t>(track);
@@ -121,28 +135,39 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   s.id_side = d[p + 2 * step];
   s.id = d[p + 3 * step];
   s.size_code = d[p + 4 * step];
-  if (p + int64_t{kDmkIdBytes - 1} * step >= end) {
+  if (p + int64_t{kDmkIdFieldEnd - 1} * step >= end) {
     s.verdict = SectorVerdict::kTruncated;
     return;
   }
-  const int64_t last_k = kDmkIdBytes + (mfm ? kDmkMarkWindowMfm : kDmkMarkWindowFm) - 1;
-  const int64_t k_end = std::min(last_k, step == 1 ? end - 1 - p : (end - 1 - p) / 2);
-  int64_t k = kDmkIdBytes;
+  const int64_t k_end = std::min(LastMarkStep(mfm), step == 1 ? end - 1 - p : (end - 1 - p) / 2);
+  int64_t k = kDmkIdFieldEnd;
   if (step == 1) {
     const int64_t at = FindDataMarkIn(d, p + k, p + k_end, true);
     k = at < 0 ? k_end + 1 : at - p;
   } else {
     while (k <= k_end && !IsAnyDataMark(d[p + k * step])) ++k;
   }
-  if (k > k_end) {
-    s.verdict = SectorVerdict::kNoDataMark;
-    return;
-  }
-  s.mark = d[p + k * step];
-  s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
-  s.data = p + (k + 1) * step;
-  if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
+  SettleDmkData(d, p, step, k, k_end, end, s);
 }
+
+}  // namespace
+
+StoredSector DmkSectorFromMark(const uint8_t* d, int64_t mark, int64_t end, bool mfm, int family, int track, int side) {
+  static_assert(kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowMfm - 1 &&
+                kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowFm - 1);
+  StoredSector s;
+  s.track = static_cast<int16_t>(track);
+  s.side = static_cast<uint8_t>(side);
+  s.id_track = d[mark + 1];
+  s.id_side = d[mark + 2];
+  s.id = d[mark + 3];
+  s.size_code = d[mark + 4];
+  const int64_t k_end = LastMarkStep(mfm);
+  SettleDmkData(d, mark, 1, family < 0 ? k_end + 1 : family, k_end, end, s);
+  return s;
+}
+
+namespace {
 
 // The scan's sectors of record k, when it walked this geometry and marked
 // the record exact.
