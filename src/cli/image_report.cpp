@@ -1,7 +1,5 @@
 #include "cli/image_report.h"
 
-#include <algorithm>
-
 #include "directory/dos_name.h"
 #include "directory/open_image.h"
 #include "extract/copy_out_file.h"
@@ -47,25 +45,9 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
   report.dir_last = st.direndsec;
 }
 
-uint64_t ListedKey(int32_t sector, int32_t slot) {
-  return uint64_t{static_cast<uint32_t>(sector)} << 32 | static_cast<uint32_t>(slot);
-}
-
-void IndexListing(ImageReport& report) {
-  report.listed_at.clear();
-  report.listed_at.reserve(report.listing.entries.size());
-  for (uint32_t i = 0; i < report.listing.entries.size(); ++i) {
-    const ListedEntry& e = report.listing.entries[i];
-    report.listed_at.emplace_back(ListedKey(e.sector, e.slot), i);
-  }
-  std::sort(report.listed_at.begin(), report.listed_at.end());
-}
-
 const ListedEntry* FindInReport(const ImageReport& report, int32_t sector, int32_t slot) {
-  const auto at = std::lower_bound(report.listed_at.begin(), report.listed_at.end(),
-                                   std::pair<uint64_t, uint32_t>{ListedKey(sector, slot), 0});
-  if (at == report.listed_at.end() || at->first != ListedKey(sector, slot)) return nullptr;
-  return &report.listing.entries[at->second];
+  const auto at = ListedAt(report.listed_at, sector, slot);
+  return at.empty() ? nullptr : &report.listing.entries[at.front().second];
 }
 
 }  // namespace
@@ -93,7 +75,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
   }
   FillLists(outcome.listing, win.List1(), win.List2());
   report.listing = std::move(outcome.listing);
-  IndexListing(report);
+  report.listed_at = IndexListed(report.listing.entries);
   FillGeometry(st, report);
   return true;
 }

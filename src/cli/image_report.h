@@ -59,7 +59,7 @@ struct ImageReport {
   Listing listing;             // the entries and what the DOS says of them
   // (directory sector, slot) of each entry with its place, sorted: the first
   // entry of a sector and slot is found by halving, as FindListed finds it.
-  std::vector<std::pair<uint64_t, uint32_t>> listed_at;
+  ListedIndex listed_at;
   std::vector<FileRow> files;
   // check: the sector verdicts and each listed entry's check, in listing order.
   SectorCounts sectors;

@@ -1,7 +1,6 @@
 #include "directory/read_directory.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "directory/dos_name.h"
 #include "image/find_sector.h"
@@ -50,19 +49,9 @@ bool LocateDirectorySector(DiskState& st, Notices& notices, int32_t s) {
 bool ListEntries(DiskState& st, Listing& listing) {
   for (int e = 0; e < kEntriesPerSector; ++e) {
     const int base = kEntryBytes * e;
-    if (!SectorBytesInImage(st, base, kEntryBytes)) return false;
-    // All 32 bytes lie in the image: read them straight from it.
-    const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * base;
-    if (from + int64_t{st.secstep} * (kEntryBytes - 1) >= static_cast<int64_t>(st.diskbuf.size())) return false;
-    const uint8_t* entry_at = st.diskbuf.data() + from;
-    const uint8_t attr = entry_at[0];
-    if (attr == kAttrFree || attr == kAttrFreeAlt) continue;
     uint8_t bytes[kEntryBytes];
-    if (st.secstep == 1) {
-      std::memcpy(bytes, entry_at, kEntryBytes);
-    } else {
-      for (int n = 0; n < kEntryBytes; ++n) bytes[n] = entry_at[n * st.secstep];
-    }
+    if (!ReadSectorBytes(st, base, kEntryBytes, bytes)) return false;
+    if (bytes[0] == kAttrFree || bytes[0] == kAttrFreeAlt) continue;
     ListedEntry& entry = listing.entries.emplace_back();
     entry.text = DosName::FromEntry(bytes + kEntryName).ItemText();
     entry.sector = st.logsec;
@@ -137,24 +126,13 @@ bool ListFromDos(DiskState& st, Listing& listing) {
 }
 
 // Gives each listed entry the DOS's facts of the same directory slot (the
-// last DOS entry there, should two name one): the listed slots sorted
-// once, each DOS entry's looked up.
+// last DOS entry there, should two name one).
 void TieDosEntries(const DiskState& st, Listing& listing) {
-  const auto key = [](int32_t sector, int32_t slot) {
-    return uint64_t{static_cast<uint32_t>(sector)} << 32 | static_cast<uint32_t>(slot);
-  };
-  std::vector<std::pair<uint64_t, size_t>> listed;
-  listed.reserve(listing.entries.size());
-  for (size_t k = 0; k < listing.entries.size(); ++k)
-    listed.emplace_back(key(listing.entries[k].sector, listing.entries[k].slot), k);
-  std::sort(listed.begin(), listed.end());
+  const ListedIndex listed = IndexListed(listing.entries);
   for (size_t i = 0; i < listing.dos.entries.size(); ++i) {
     const DosEntry& e = listing.dos.entries[i];
-    const uint64_t wanted = key(LogicalOf(st, e.dir_sector), e.slot);
-    for (auto at = std::lower_bound(listed.begin(), listed.end(), std::pair<uint64_t, size_t>{wanted, 0});
-         at != listed.end() && at->first == wanted; ++at) {
-      listing.entries[at->second].dos = static_cast<int>(i);
-    }
+    for (const auto& [key, k] : ListedAt(listed, LogicalOf(st, e.dir_sector), e.slot))
+      listing.entries[k].dos = static_cast<int>(i);
   }
 }
 
@@ -180,6 +158,27 @@ Listing ListDirectory(DiskState& st, Notices& notices) {
   listing.dos = std::move(dos);
   TieDosEntries(st, listing);
   return listing;
+}
+
+namespace {
+uint64_t ListedKey(int32_t sector, int32_t slot) {
+  return uint64_t{static_cast<uint32_t>(sector)} << 32 | static_cast<uint32_t>(slot);
+}
+}  // namespace
+
+ListedIndex IndexListed(const std::vector<ListedEntry>& entries) {
+  ListedIndex index;
+  index.reserve(entries.size());
+  for (uint32_t i = 0; i < entries.size(); ++i) index.emplace_back(ListedKey(entries[i].sector, entries[i].slot), i);
+  std::sort(index.begin(), index.end());
+  return index;
+}
+
+std::span<const ListedIndex::value_type> ListedAt(const ListedIndex& index, int32_t sector, int32_t slot) {
+  const uint64_t key = ListedKey(sector, slot);
+  const auto [from, to] = std::equal_range(index.begin(), index.end(), ListedIndex::value_type{key, 0},
+                                           [](const auto& a, const auto& b) { return a.first < b.first; });
+  return {from, to};
 }
 
 const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry) {

@@ -4,7 +4,10 @@
 // shows beside the list.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dos/dos.h"
@@ -36,6 +39,13 @@ struct Listing {
   DosDisk dos;       // what the disk's DOS says; dos.dos is empty when none is recognised
   bool from_dos = false;  // the DOS layer's directory is listed, not the walk's
 };
+
+// The listed entries by (directory sector, slot), each with its place in
+// the list, sorted: those of one sector and slot are found by halving.
+using ListedIndex = std::vector<std::pair<uint64_t, uint32_t>>;
+ListedIndex IndexListed(const std::vector<ListedEntry>& entries);
+// The places of the entries of that sector and slot, in list order.
+std::span<const ListedIndex::value_type> ListedAt(const ListedIndex& index, int32_t sector, int32_t slot);
 
 // An entry's facts: the DOS layer's, or its own bytes'.
 const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry);

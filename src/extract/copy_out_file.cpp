@@ -1,7 +1,6 @@
 #include "extract/copy_out_file.h"
 
 #include <array>
-#include <cstring>
 #include <limits>
 
 #include "directory/dos_name.h"
@@ -64,19 +63,10 @@ void LocateFileSector(DiskState& st, const CopyRun& run, LogicalTrack& held, int
 
 using EntryBytes = std::array<uint8_t, kEntryBytes>;
 
-// The entry at byte `entry` of the sector last located, whose bytes the
-// locate found in the image.
+// The entry at byte `entry` of the sector last located.
 EntryBytes ReadEntry(const DiskState& st, int entry) {
-  const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * entry;
-  const int64_t step = st.secstep;
-  if (!InImage(st, from) || !InImage(st, from + step * (kEntryBytes - 1))) throw CopyFailed{};
   EntryBytes e;
-  const uint8_t* p = st.diskbuf.data() + from;
-  if (step == 1) {
-    std::memcpy(e.data(), p, kEntryBytes);
-  } else {
-    for (size_t n = 0; n < e.size(); ++n) e[n] = p[static_cast<int64_t>(n) * step];
-  }
+  if (!ReadSectorBytes(st, entry, kEntryBytes, e.data())) throw CopyFailed{};
   return e;
 }
 
@@ -205,16 +195,8 @@ int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w
       }
       FindPlacedSector(st, run);
       if (at + kSectorBytes > room) throw CopyFailed{};
-      if (!run.measure) {
-        // The locate checked that all 256 bytes lie in the image.
-        const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa);
-        uint8_t* to = st.copybuf.data() + at;
-        if (st.secstep == 1) {
-          std::memcpy(to, from, kSectorBytes);
-        } else {
-          for (int b = 0; b < kSectorBytes; ++b) to[b] = from[b * st.secstep];
-        }
-      }
+      // The locate found all 256 bytes in the image.
+      if (!run.measure && !ReadSectorBytes(st, 0, kSectorBytes, st.copybuf.data() + at)) throw CopyFailed{};
       at += kSectorBytes;
       if (at == want) return StepPastLast(st, at);
     }

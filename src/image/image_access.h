@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "image/layout.h"
@@ -37,6 +38,18 @@ inline bool SectorBytesInImage(const DiskState& st, int first, int count) {
 }
 // True when all 256 data bytes of the sector last located lie in the image file.
 inline bool SectorInImage(const DiskState& st) { return SectorBytesInImage(st, 0, 256); }
+// Bytes first..first+count-1 of the sector last located into `out`; false,
+// nothing read, when they do not all lie in the image file.
+inline bool ReadSectorBytes(const DiskState& st, int first, int count, uint8_t* out) {
+  if (!SectorBytesInImage(st, first, count)) return false;
+  const uint8_t* from = st.diskbuf.data() + AsIndex(st.fpa) + int64_t{st.secstep} * first;
+  if (st.secstep == 1) {
+    std::memcpy(out, from, static_cast<size_t>(count));
+  } else {
+    for (int n = 0; n < count; ++n) out[n] = from[int64_t{n} * st.secstep];
+  }
+  return true;
+}
 
 // Table index checks: throw DiskError naming the table.
 [[noreturn]] void ThrowTrackIndex(int64_t t, const char* table);
