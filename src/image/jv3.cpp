@@ -299,33 +299,26 @@ static std::span<const LocatorIndex::Jv3Entry> Jv3Bucket(const LocatorIndex& ix,
   return std::span<const LocatorIndex::Jv3Entry>(ix.jv3_entries).subspan(ix.jv3_first[key], ix.jv3_first[key + 1] - ix.jv3_first[key]);
 }
 
-// The whole lookup, for any track, side and group; LookUpJv3 answers the
-// usual case before it.
+// A lookup's answer from the index entry that matches.
+static bool TakeIndexed(DiskState& st, const LocatorIndex::Jv3Entry& e, bool* whole_table) {
+  st.datamarkjv = e.flags & kJv3FlagDirMark;
+  TakeJv3Entry(st, st.locator.jv3_blocks, e.n);
+  *whole_table = true;
+  return true;
+}
+
+// The rest of a lookup, once a group holding a range of numbers (LookUpJv3)
+// has not answered: another group walked for its first match, or what the
+// search leaves when the sector is not there.
 [[gnu::noinline]] static bool LookUpJv3Group(DiskState& st, bool* whole_table) {
   const LocatorIndex& ix = st.locator;
   const bool track_known = st.TrkToFind >= 0 && st.TrkToFind < kTrackBytes;
   if (track_known && (st.SideToFind == 0 || st.SideToFind == 1)) {
     const size_t key = Jv3Key(st.TrkToFind, st.SideToFind);
-    const int low = ix.jv3_low[key];
-    const LocatorIndex::Jv3Entry* found = nullptr;
-    if (low >= 0) {
-      // Each number of a range once: the wanted one is at its place or nowhere.
-      const unsigned first = ix.jv3_first[key];
-      const unsigned at = static_cast<unsigned>(st.SecToFind - low);
-      if (at < ix.jv3_first[key + 1] - first) found = &ix.jv3_entries[first + ix.jv3_place[first + at]];
-    } else {
-      for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, key)) {
-        if (e.sector == st.SecToFind) {
-          found = &e;
-          break;
-        }
-      }
-    }
-    if (found != nullptr) {
-      st.datamarkjv = found->flags & kJv3FlagDirMark;
-      TakeJv3Entry(st, ix.jv3_blocks, found->n);
-      *whole_table = true;
-      return true;
+    // A range group holds its numbers at their places: LookUpJv3 looked there.
+    if (ix.jv3_low[key] < 0) {
+      for (const LocatorIndex::Jv3Entry& e : Jv3Bucket(ix, key))
+        if (e.sector == st.SecToFind) return TakeIndexed(st, e, whole_table);
     }
   }
   // Not there. The search leaves the directory mark of the last entry of
@@ -359,13 +352,8 @@ bool LookUpJv3(DiskState& st, bool* whole_table) {
     const int low = ix.jv3_low[key];
     const unsigned first = ix.jv3_first[key];
     const unsigned at = static_cast<unsigned>(st.SecToFind - low);
-    if (low >= 0 && at < ix.jv3_first[key + 1] - first) {
-      const LocatorIndex::Jv3Entry& e = ix.jv3_entries[first + ix.jv3_place[first + at]];
-      st.datamarkjv = e.flags & kJv3FlagDirMark;
-      TakeJv3Entry(st, ix.jv3_blocks, e.n);
-      *whole_table = true;
-      return true;
-    }
+    if (low >= 0 && at < ix.jv3_first[key + 1] - first)
+      return TakeIndexed(st, ix.jv3_entries[first + ix.jv3_place[first + at]], whole_table);
   }
   return LookUpJv3Group(st, whole_table);
 }

@@ -20,10 +20,9 @@ struct ScanSector {
 
 // Numbers the sectors handed to Add (secnum, written when the scan ends),
 // records trkstartsec, and on Finish sets dirstartsec, direndsec and
-// dirsectors: the directory is the
-// run from the lowest-numbered directory-marked sector on the side of the
-// first one met (the lowest such start), as long as the image holds
-// directory sectors.
+// dirsectors: the directory is the run from the lowest-numbered
+// directory-marked sector on the side of the first one met (the lowest
+// such start), as long as the image holds directory sectors.
 class DirectoryScan {
  public:
   // `track_start_any_side`: a track's start is recorded from a sector of
