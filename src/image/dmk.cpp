@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "image/dmk_check.h"
+#include "image/dmk_sector.h"
 #include "image/formats.h"
 #include "image/image_access.h"
 #include "image/layout.h"

@@ -9,6 +9,7 @@
 #include "image/jv3_blocks.h"
 #include "image/layout.h"
 #include "image/locator_index.h"
+#include "image/dmk_sector.h"
 #include "image/mark_search.h"
 
 namespace vornik {
@@ -23,7 +24,6 @@ constexpr uint8_t kJv3MarkF8 = 0x60;
 // DMK track records (the ID field and the data-mark windows are those of
 // dmk_check.h and layout.h).
 constexpr int kDmkTablePointers = 64;      // a record's pointer table: up to 64, 0 ends it
-constexpr int kCrcBytes = 2;
 constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
 
 constexpr uint8_t kMarkF8 = 0xF8;
@@ -96,24 +96,6 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
   if (blocks.count == 2) AddJv3Block(image, blocks.header2, blocks.data2, out);
 }
 
-// The data field of a DMK sector whose ID field (at p, read every `step`
-// bytes) is in `s`: the first data mark k steps past p, searched up to
-// k_end (k past k_end: none), and whether the field with its CRC ends
-// inside the record.
-void SettleDmkData(const uint8_t* d, int64_t p, int step, int64_t k, int64_t k_end, int64_t end, StoredSector& s) {
-  if (k > k_end) {
-    s.verdict = SectorVerdict::kNoDataMark;
-    return;
-  }
-  s.mark = d[p + k * step];
-  s.dir_mark = s.mark == kDataMarkDir || s.mark == kMarkF8;
-  s.data = p + (k + 1) * step;
-  if (p + (k + FieldBytes(s.size_code) + kCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
-}
-
-// The last step past the ID mark the data mark may stand at.
-int64_t LastMarkStep(bool mfm) { return kDmkIdFieldEnd + (mfm ? kDmkDataMarkWindowMfm : kDmkDataMarkWindowFm) - 1; }
-
 // One ID mark of a DMK record: its ID field, then the first data mark in
 // the window that follows the ID CRC.
 void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, uint16_t pointer, bool undoubled,
@@ -139,7 +121,7 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
     s.verdict = SectorVerdict::kTruncated;
     return;
   }
-  const int64_t k_end = std::min(LastMarkStep(mfm), step == 1 ? end - 1 - p : (end - 1 - p) / 2);
+  const int64_t k_end = std::min(DmkLastMarkStep(mfm), step == 1 ? end - 1 - p : (end - 1 - p) / 2);
   int64_t k = kDmkIdFieldEnd;
   if (step == 1) {
     const int64_t at = FindDataMarkIn(d, p + k, p + k_end, true);
@@ -149,25 +131,6 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   }
   SettleDmkData(d, p, step, k, k_end, end, s);
 }
-
-}  // namespace
-
-StoredSector DmkSectorFromMark(const uint8_t* d, int64_t mark, int64_t end, bool mfm, int family, int track, int side) {
-  static_assert(kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowMfm - 1 &&
-                kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowFm - 1);
-  StoredSector s;
-  s.track = static_cast<int16_t>(track);
-  s.side = static_cast<uint8_t>(side);
-  s.id_track = d[mark + 1];
-  s.id_side = d[mark + 2];
-  s.id = d[mark + 3];
-  s.size_code = d[mark + 4];
-  const int64_t k_end = LastMarkStep(mfm);
-  SettleDmkData(d, mark, 1, family < 0 ? k_end + 1 : family, k_end, end, s);
-  return s;
-}
-
-namespace {
 
 // The scan's sectors of record k, when it walked this geometry and marked
 // the record exact.

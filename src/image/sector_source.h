@@ -86,11 +86,4 @@ class SectorSource {
   bool verified_ = false;
 };
 
-// The sector an ID field read a byte a step makes, its ID mark at `mark` in
-// a record ending at `end` that holds the bytes up to kDmkMarkHorizon past
-// the mark, when the first byte of the data-mark family (F8-FB) after the
-// field lies `family` bytes past the mark (-1: none that near). The DMK
-// directory scan, which has searched that far, makes sectors with it.
-StoredSector DmkSectorFromMark(const uint8_t* d, int64_t mark, int64_t end, bool mfm, int family, int track, int side);
-
 }  // namespace vornik
