@@ -7,6 +7,7 @@
 #include <functional>
 #include <new>
 #include <set>
+#include <string_view>
 
 #include "archive/zip_archive.h"
 #include "cli/cli_window.h"
@@ -26,7 +27,7 @@ namespace vornik::cli {
 
 namespace {
 
-void Emit(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Emit(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 // A message for a text line: carriage returns become blanks.
 std::string OneLine(const std::string& message) {
@@ -288,7 +289,7 @@ int RunInfo(const std::vector<std::string>& images) {
 int RunList(const std::vector<std::string>& images, bool json) {
   DiskState st;  // one for the whole run: its memory serves every image
   int status = kExitOk;
-  std::string out;
+  std::string out;  // its memory serves every image's text
   ForEachImage(images, [&](ImageInput& input) {
     ImageReport report;
     status = std::max(status, ForImage(input.name, report, st, [&] {
@@ -296,12 +297,12 @@ int RunList(const std::vector<std::string>& images, bool json) {
                         return ListImage(st, input, report);
                       }));
     if (json) {
-      out = ReportJsonLine(report);
+      Emit(ReportJsonLine(report, out));
     } else {
       out.clear();
       AppendListText(out, report);
+      Emit(out);
     }
-    Emit(out);
   });
   return status;
 }
@@ -436,6 +437,7 @@ void AppendCheckText(std::string& out, const ImageReport& report) {
 int RunCheck(const std::vector<std::string>& images, bool json) {
   DiskState st;  // one for the whole run: its memory serves every image
   bool unreadable = false, damaged = false;
+  std::string json_line;  // its memory serves every image's line
   ForEachImage(images, [&](ImageInput& input) {
     ImageReport report;
     const int opened = ForImage(input.name, report, st, [&] {
@@ -458,13 +460,13 @@ int RunCheck(const std::vector<std::string>& images, bool json) {
       damaged = damaged || row.check->verdict.integrity == FileIntegrity::kDamaged ||
                 row.check->verdict.integrity == FileIntegrity::kMissing;
     }
-    std::string out;
     if (json) {
-      out = CheckJsonLine(report);
+      Emit(CheckJsonLine(report, json_line));
     } else {
+      std::string out;
       AppendCheckText(out, report);
+      Emit(out);
     }
-    Emit(out);
   });
   return unreadable ? kExitImage : damaged ? kExitDamaged : kExitOk;
 }

@@ -52,11 +52,14 @@ constexpr std::array<bool, 256> kPlain = [] {
 // One compact JSON object written as it is made: no tree is built. The
 // library writes every string that needs escaping (everything outside
 // printable ASCII as \uXXXX, bytes that are not UTF-8 as U+FFFD); a plain
-// printable ASCII string is the same between quotes. The text goes into a
-// buffer grown by doubling and cut to its length at the end.
+// printable ASCII string is the same between quotes. The text goes into the
+// caller's buffer, which keeps its length from one line to the next (so it
+// is filled with zeros only while it grows) and grows by doubling.
 class JsonLine {
  public:
-  explicit JsonLine(size_t expected) : out_(expected, '\0') {}
+  JsonLine(std::string& buffer, size_t expected) : out_(buffer) {
+    if (out_.size() < expected) out_.resize(expected);
+  }
   JsonLine& Open(char bracket) {
     Separate();
     Put(bracket);
@@ -101,6 +104,14 @@ class JsonLine {
   JsonLine& Int(int64_t v) {
     Separate();
     char* at = Room(24);
+    // Most numbers of a listing (slots, protection levels, record lengths)
+    // have one or two digits.
+    if (v >= 0 && v < 100) {
+      if (v >= 10) *at++ = static_cast<char>('0' + v / 10);
+      *at++ = static_cast<char>('0' + v % 10);
+      used_ = static_cast<size_t>(at - out_.data());
+      return *this;
+    }
     used_ = static_cast<size_t>(std::to_chars(at, at + 24, v).ptr - out_.data());
     return *this;
   }
@@ -117,10 +128,9 @@ class JsonLine {
   JsonLine& IntOrNull(const std::optional<int64_t>& v) { return v ? Int(*v) : Null(); }
   JsonLine& TextOrNull(const std::string& latin1, bool known) { return known ? Text(latin1) : Null(); }
 
-  std::string Line() && {
+  std::string_view Line() && {
     Put('\n');
-    out_.resize(used_);
-    return std::move(out_);
+    return {out_.data(), used_};
   }
 
  private:
@@ -157,7 +167,7 @@ class JsonLine {
     first_ = false;
   }
 
-  std::string out_;
+  std::string& out_;
   size_t used_ = 0;
   bool first_ = true;
 };
@@ -210,8 +220,8 @@ void AddFile(JsonLine& j, const ImageReport& report, const FileRow& row) {
 
 }  // namespace
 
-std::string ReportJsonLine(const ImageReport& report) {
-  JsonLine j(512 + 320 * report.files.size());
+std::string_view ReportJsonLine(const ImageReport& report, std::string& buffer) {
+  JsonLine j(buffer, 512 + 320 * report.files.size());
   j.Open('{');
   AddImage(j, report.path);
   if (!report.listed) {
@@ -251,8 +261,8 @@ std::string ReportJsonLine(const ImageReport& report) {
   return std::move(j).Line();
 }
 
-std::string CheckJsonLine(const ImageReport& report) {
-  JsonLine j(512 + 128 * report.files.size());
+std::string_view CheckJsonLine(const ImageReport& report, std::string& buffer) {
+  JsonLine j(buffer, 512 + 128 * report.files.size());
   j.Open('{');
   AddImage(j, report.path);
   if (!report.listed && !report.identified) {
