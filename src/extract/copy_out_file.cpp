@@ -156,13 +156,26 @@ bool FindNewdosRelativeMap(DiskState& st, Notices& notices, RelativeMap* map) {
   return false;
 }
 
-void PlaceRelativeSector(DiskState& st, const RelativeMap& map, int32_t l) {
-  if (l < 0) throw CopyFailed{};
-  const int64_t track = map.t0 + l / map.per_track;
-  if (track >= st.tracks) throw CopyFailed{};
-  st.TrkToFind = static_cast<int16_t>(track);
-  st.SideToFind = static_cast<int16_t>((l % map.per_track) / map.per_side);
-  st.SecToFind = static_cast<int16_t>((l % map.per_track) % map.per_side + st.firstsecnum);
+// The relative sectors [first, end) of one track.
+struct RelativeTrack {
+  int64_t first = 0;
+  int64_t end = 0;
+  int64_t track = 0;
+};
+
+// `held` carries the track of one call to the next, as for plain sectors.
+void PlaceRelativeSector(DiskState& st, const RelativeMap& map, RelativeTrack& held, int32_t l) {
+  if (l < held.first || l >= held.end) {
+    if (l < 0) throw CopyFailed{};
+    const int64_t track = map.t0 + l / map.per_track;
+    if (track >= st.tracks) throw CopyFailed{};
+    const int64_t first = l - l % map.per_track;
+    held = {first, first + map.per_track, track};
+  }
+  const auto at = static_cast<int32_t>(l - held.first);
+  st.TrkToFind = static_cast<int16_t>(held.track);
+  st.SideToFind = static_cast<int16_t>(at / map.per_side);
+  st.SecToFind = static_cast<int16_t>(at % map.per_side + st.firstsecnum);
 }
 
 // fpa as a copy leaves it: past the last of the `at` bytes placed. Every
@@ -177,6 +190,7 @@ int64_t StepPastLast(DiskState& st, int64_t at) {
 int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w, int32_t n) {
   RelativeMap map;
   const bool relative = FindNewdosRelativeMap(st, run.notices, &map);
+  RelativeTrack relative_held;
   const auto room = static_cast<int64_t>(st.copybuf.size());
   const int64_t want = int64_t{n} * kSectorBytes;
   int64_t at = 0;
@@ -185,7 +199,7 @@ int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w
     for (int32_t l = st.extab[k]; l <= last; ++l) {
       try {
         if (relative) {
-          PlaceRelativeSector(st, map, l);
+          PlaceRelativeSector(st, map, relative_held, l);
         } else {
           PlaceFileSector(st, held, l);
         }

@@ -20,12 +20,14 @@ int FirstTrackAfter(DiskState& st, int limit, int32_t l) {
     ix.l2p_tracks = limit;
     ix.l2p_hint = -1;
   }
-  // Sectors are mostly asked for in order: the track of the last answer first.
-  const int t = ix.l2p_hint;
-  if (t >= 0 && t <= limit && (t == 0 || ix.l2p_max[static_cast<size_t>(t - 1)] <= l) &&
-      (t == limit || l < ix.l2p_max[static_cast<size_t>(t)])) {
-    return t;
-  }
+  // Sectors are mostly asked for in order: the track of the last answer
+  // first, then the one after it.
+  const auto holds = [&](int t) {
+    return t >= 0 && t <= limit && (t == 0 || ix.l2p_max[static_cast<size_t>(t - 1)] <= l) &&
+           (t == limit || l < ix.l2p_max[static_cast<size_t>(t)]);
+  };
+  if (holds(ix.l2p_hint)) return ix.l2p_hint;
+  if (holds(ix.l2p_hint + 1)) return ++ix.l2p_hint;
   ix.l2p_hint = static_cast<int>(std::upper_bound(ix.l2p_max.begin(), ix.l2p_max.begin() + limit, l) - ix.l2p_max.begin());
   return ix.l2p_hint;
 }
