@@ -1,6 +1,7 @@
 #include "extract/safe_name.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 
@@ -24,7 +25,15 @@ std::string Latin1ToUtf8(const std::string& text) {
 namespace {
 
 // A character that could leave the folder or trouble the file system.
-bool Unsafe(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == '/' || c == '\\'; }
+constexpr bool Unsafe(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == '/' || c == '\\'; }
+
+// The bytes a safe name keeps as they are in UTF-8 too: printable ASCII
+// but the slashes.
+constexpr std::array<bool, 256> kKept = [] {
+  std::array<bool, 256> kept{};
+  for (uint32_t c = 0x20; c < 0x7F; ++c) kept[c] = !Unsafe(c);
+  return kept;
+}();
 
 // "." and ".." (or any name of dots only) would name a folder.
 std::string NotOnlyDots(std::string safe) {
@@ -90,6 +99,10 @@ std::string WindowsHostName(std::string name) {
 }
 
 std::string SafeHostName(const std::string& dos_name) {
+  // Most names are printable ASCII with no slash and not dots only: they
+  // stay as they are.
+  const bool plain = std::all_of(dos_name.begin(), dos_name.end(), [](char c) { return kKept[static_cast<unsigned char>(c)]; });
+  if (plain && dos_name.find_first_not_of('.') != std::string::npos) return ForThisSystem(dos_name);
   std::string safe = dos_name;
   for (char& c : safe)
     if (Unsafe(static_cast<unsigned char>(c))) c = '_';

@@ -270,6 +270,19 @@ TEST(SortedList, Collation) {
     EXPECT_EQ(l->ItemData(3) % 10, 3);
     EXPECT_EQ(l->ItemData(5) % 10, 5);
   }
+  // Fill sorts as AddItem places, short texts and long ones alike.
+  std::vector<std::string> texts = {std::string("A\0", 2), "A", std::string("A\0B", 3), "abcdefgh" "ABCDEFGH",
+                                    "ABCDEFGH" "abcdefg\xFF", "ABCDEFGH" "ABCDEFGH", "`", "{", "@", "\xE1", "\xFB"};
+  for (const auto& c : cases) texts.insert(texts.end(), {c.a, c.b});
+  texts.push_back("ABCDEFGH" "abcdefgh!");
+  for (const size_t count : {texts.size() - 1, texts.size()}) {  // the last text is 17 bytes
+    SortedList added, all;
+    std::vector<std::pair<std::string, int32_t>> given;
+    for (size_t i = 0; i < count; ++i) added.AddItem(texts[i]), given.emplace_back(texts[i], 0);
+    all.Fill(given);
+    EXPECT_EQ(all.NewIndex(), added.NewIndex());
+    for (int i = 0; i < added.ListCount(); ++i) EXPECT_EQ(all.List(i), added.List(i)) << i;
+  }
 }
 
 // ---- the Newdos/80 mark ----------------------------------------------------
