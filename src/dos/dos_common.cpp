@@ -96,13 +96,6 @@ bool PlausibleName(const uint8_t* name) { return PlausibleField(name, 8, 1) && P
 
 bool NameIs(const uint8_t* name, const char* name_ext11) { return std::memcmp(name, name_ext11, kNameBytes) == 0; }
 
-bool IsNamed(const uint8_t* entry) {
-  const uint8_t first = entry[kEntryName];
-  return first > 0x20 && first < 0x7F;
-}
-
-bool IsShown(const uint8_t* entry) { return entry[kEntryAttr] != 0x00 && entry[kEntryAttr] != 0x90; }
-
 bool IsPrintable(const uint8_t* bytes, int count) {
   return std::all_of(bytes, bytes + count, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
 }

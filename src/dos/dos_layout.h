@@ -112,10 +112,10 @@ std::string IsoDate(int year, int month, int day = 0);
 bool PlausibleName(const uint8_t* name);
 bool NameIs(const uint8_t* name, const char* name_ext11);
 // An entry that names a file, live or killed (a never-used slot names none).
-bool IsNamed(const uint8_t* entry);
+inline bool IsNamed(const uint8_t* entry) { return entry[kEntryName] > 0x20 && entry[kEntryName] < 0x7F; }
 // An entry a directory listing shows: its attribute byte is neither 0x00
 // nor 0x90. Such an entry, or a named one, is read.
-bool IsShown(const uint8_t* entry);
+inline bool IsShown(const uint8_t* entry) { return entry[kEntryAttr] != 0x00 && entry[kEntryAttr] != 0x90; }
 bool IsPrintable(const uint8_t* bytes, int count);
 
 // The tracks the DOS formatted: one past the last track on which every used
