@@ -229,7 +229,18 @@ bool Better(const Lump& a, const Lump& b) {
 // numbering starts there, may hold fewer.
 std::array<int, 2> UsualSpt(const SectorSource& source) {
   int counts[257] = {};
-  for (int t = 2; t < source.Tracks(); ++t) ++counts[ShapeOf(source, t, 0).count];
+  int lead = 0, counted = 0;  // the most frequent count so far (0: none yet); tracks with sectors
+  for (int t = 2; t < source.Tracks(); ++t) {
+    const int count = ShapeOf(source, t, 0).count;
+    ++counts[count];
+    if (count == 0) continue;
+    ++counted;
+    if (lead == 0 || counts[count] > counts[lead]) lead = count;
+    // Once no other count could catch up, even with every track still to
+    // come and track 1, the lead is the usual count both ways.
+    const int others = counted - counts[lead], to_come = source.Tracks() - 1 - t;
+    if (counts[lead] > others + to_come + 1) return {lead, lead};
+  }
   auto usual = [&] { return static_cast<int>(std::max_element(counts + 1, counts + 257) - counts); };
   const int from2 = usual();
   ++counts[ShapeOf(source, 1, 0).count];

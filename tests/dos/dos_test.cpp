@@ -199,6 +199,44 @@ TEST(Dos32, HashIndexThatLies) {
   }
 }
 
+// A Newdos/80 lump layout (directory at lump 17, 2 granules a lump: track
+// 17) is numbered by the side-0 sector count most tracks hold, from track 1
+// on (a tie: the smaller) where the numbering starts at track 0; here some
+// tracks hold 9 sectors, the others 10.
+TEST(Dos32, LumpLayoutNumberedByTheUsualTrack) {
+  const std::string found = "directory at lump 17, 2 granules a lump, from track 0, 1 side(s) of 10 sectors";
+  struct Case {
+    int tracks;
+    std::vector<int> odd;  // tracks of 9 sectors
+    std::string note;      // empty: no DOS recognised
+  };
+  const Case cases[] = {
+      {40, Range(2, 14), found},          // 13 of the 39 tracks from 1
+      {40, Range(2, 20), found},          // 19 of 39
+      {40, Range(20, 39), ""},            // 20 of 39
+      {40, Range(22, 39), found},         // 18 of 39
+      {39, Cat(Range(1, 1), Range(21, 38)), ""},  // 19 of 38: a tie
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.odd.back());
+    Layout layout{.tracks = c.tracks};
+    for (const int t : c.odd) layout.overrides.push_back({t, {.sectors = 9}});
+    Disk disk = MakeDisk(layout);
+    for (int l = 0; l < disk.LogicalCount(); ++l) FillPattern(disk, l);
+    SetBootSignature(disk);
+    const int dir = disk.TrackStart(17);
+    MarkDirectory(disk, dir, 10);
+    disk.Logical(dir).data[0xCB] = 0x82;
+    PutEntries(disk, dir, {{.name = "BOOT", .ext = "SYS", .slots = {Slot(0, 0, 1)}},
+                           {.name = "DIR", .ext = "SYS", .slots = {Slot(17, 0, 2)}},
+                           {.name = "PROG", .ext = "CMD", .sectors = 3, .slots = {Slot(30, 0, 1)}}});
+    DosRead r(ToJv3(disk));
+    EXPECT_EQ(r.disk.note, c.note.empty() ? r.disk.note : c.note);
+    EXPECT_EQ(r.disk.dos, c.note.empty() ? "" : "Newdos/80") << r.disk.note;
+    EXPECT_EQ(r.disk.entries.size(), c.note.empty() ? 0u : 3u);
+  }
+}
+
 // dos.jsonl names the DOS by "dos" and "version"; the layer as the CLI does.
 std::string DosName(const Json& disk) {
   const std::string dos = disk.value("dos", Json()).is_null() ? "" : disk["dos"].get<std::string>();
