@@ -10,6 +10,7 @@
 #include "image/formats.h"
 #include "image/image_access.h"
 #include "image/jv3_blocks.h"
+#include "image/jv3_sector.h"
 #include "image/layout.h"
 #include "image/location_scan.h"
 
@@ -268,25 +269,39 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks, WalkStop stop, KeyC
   for (size_t k = 0; k < keys_used; ++k) next[k + 1] = static_cast<uint16_t>(next[k + 1] + next[k]);
   std::fill(next.begin() + static_cast<std::ptrdiff_t>(keys_used) + 1, next.end(), next[keys_used]);
   ix.jv3_first = next;
-  ix.jv3_entries.resize(next.back());
+  const size_t listed = next.back();
+  ix.jv3_entries.resize(listed);
   // In key order, each entry follows the one before it. The counts cover
   // every entry placed; the bounds are kept all the same, so that a count
   // short of them could only leave an entry out, never write past the list.
-  LocatorIndex::Jv3Entry* out = ix.jv3_entries.data();
-  const LocatorIndex::Jv3Entry* const out_end = out + ix.jv3_entries.size();
+  size_t in_order_at = 0;
+  bool all_placed = true;
   for (int b = 0; b < blocks.count; ++b) {
     const uint8_t* table = TableOf(st, blocks, b);
+    int64_t data = b == 0 ? kJv3DataStart : blocks.data2;  // the source's data blocks, in table order
     for (int i = 0; i < used[b]; ++i) {
       const uint8_t* e = table + i * kJv3EntryBytes;
-      if (e[0] == kJv3FreeTrack) continue;
-      const LocatorIndex::Jv3Entry entry{static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2]};
-      if (keys.in_order) {
-        if (out != out_end) *out++ = entry;
-      } else if (uint16_t& at = next[EntryKey(e)]; at < ix.jv3_first[EntryKey(e) + 1]) {
-        ix.jv3_entries[at++] = entry;
+      if (e[0] == kJv3FreeTrack) {
+        data += Jv3FreeBlockBytes(e[2]);
+        continue;
       }
+      const auto here = static_cast<uint32_t>(data);
+      data += Jv3UsedBlockBytes(e[2]);
+      size_t at = in_order_at++;
+      if (!keys.in_order) {
+        uint16_t& next_at = next[EntryKey(e)];
+        at = next_at < ix.jv3_first[EntryKey(e) + 1] ? next_at++ : listed;
+      }
+      if (at >= listed) {
+        all_placed = false;
+        continue;
+      }
+      ix.jv3_entries[at] = {static_cast<uint16_t>(b * kJv3Entries + i), e[1], e[2], here};
     }
   }
+  // The sector source reads the same entries of a table the image holds
+  // whole, and makes its sectors of these; a shorter table it walks itself.
+  ix.jv3_all_listed = st.fileend >= kJv3DataStart && all_placed;
   ix.jv3_place.assign(ix.jv3_entries.size(), kNoPlace);
   for (size_t key = 0; key < keys_used; ++key) ix.jv3_low[key] = PlaceSectors(ix, key);
   std::fill(ix.jv3_low.begin() + static_cast<std::ptrdiff_t>(keys_used), ix.jv3_low.end(), int16_t{-1});

@@ -28,6 +28,7 @@ struct LocatorIndex {
     uint16_t n;       // number in the table, through both blocks
     uint8_t sector;   // its sector byte
     uint8_t flags;    // its flags byte
+    uint32_t data;    // where the sector source has its data: behind the blocks of the entries before it
   };
   std::vector<Jv3Entry> jv3_entries;
   std::array<uint16_t, 513> jv3_first{};
@@ -38,6 +39,9 @@ struct LocatorIndex {
   // group.
   std::array<int16_t, 512> jv3_low{};
   std::vector<uint16_t> jv3_place;
+  // Whether the sector source may make its sectors of jv3_entries: they
+  // are every entry it reads (the image holds the whole first table).
+  bool jv3_all_listed = false;
   int jv3_examined = 0;   // entries the search looks at before the image ends
   bool jv3_cut = false;   // the table ends inside the image's header
   Jv3Blocks jv3_blocks;
@@ -89,6 +93,7 @@ struct LocatorIndex {
     l2p_tracks = -1;
     jv3_entries.clear();
     jv3_place.clear();
+    jv3_all_listed = false;
     dmk_slots.clear();
     dmk_recorded.clear();
     dmk_first.clear();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "image/jv3_blocks.h"
+#include "image/jv3_sector.h"
 #include "image/layout.h"
 #include "image/locator_index.h"
 #include "image/dmk_sector.h"
@@ -15,12 +16,6 @@
 namespace vornik {
 namespace {
 
-// JV3 header flags beyond those of layout.h.
-constexpr uint8_t kJv3FlagMarkBits = 0x60;  // FM: 00 FB, 20 FA, 40 F9, 60 F8; MFM: 00 FB, 20 F8
-constexpr uint8_t kJv3FlagSizeBits = 0x03;  // in use: XOR 1 = size code; free: XOR 2
-constexpr uint8_t kJv3MarkF9 = 0x40;
-constexpr uint8_t kJv3MarkF8 = 0x60;
-
 // DMK track records (the ID field and the data-mark windows are those of
 // dmk_check.h and layout.h).
 constexpr int kDmkTablePointers = 64;      // a record's pointer table: up to 64, 0 ends it
@@ -28,33 +23,11 @@ constexpr int kMaxTracks = 256;            // a track number is one byte in an I
 
 constexpr uint8_t kMarkF8 = 0xF8;
 
+constexpr uint8_t kJv1Ids[kJv1SectorsPerTrack] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};  // a JV1 track's sectors, in order
+
 int FieldBytes(uint8_t size_code) { return 128 << (size_code & 3); }
 
 bool IsAnyDataMark(uint8_t b) { return (b & 0xFC) == kMarkF8; }
-
-void AddJv1(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
-  const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()), int64_t{kMaxTracks} * kJv1TrackBytes);
-  out.reserve(static_cast<size_t>((size + kSectorBytes - 1) / kSectorBytes));
-  for (int64_t at = 0; at < size; at += kSectorBytes) {
-    StoredSector& s = out.emplace_back();
-    s.track = static_cast<int16_t>(at / kJv1TrackBytes);
-    s.id_track = static_cast<uint8_t>(s.track);
-    s.id = static_cast<uint8_t>((at % kJv1TrackBytes) / kSectorBytes);
-    // JV1 keeps no marks; emulators give the directory track its mark.
-    s.dir_mark = s.track == kJv1DirStart / kJv1SectorsPerTrack;
-    s.mark = s.dir_mark ? kDataMarkDir : kDataMarkNormal;
-    s.data = at;
-    if (at + kSectorBytes > size) s.verdict = SectorVerdict::kTruncated;
-  }
-}
-
-uint8_t Jv3Mark(uint8_t flags) {
-  const uint8_t bits = flags & kJv3FlagMarkBits;
-  if (flags & kJv3FlagDouble) return bits & kJv3FlagDirMark ? kMarkF8 : kDataMarkNormal;
-  if (bits == kJv3FlagDirMark) return kDataMarkDir;
-  if (bits == kJv3MarkF9) return kDataMarkF9;
-  return bits == kJv3MarkF8 ? kMarkF8 : kDataMarkNormal;
-}
 
 // Data blocks follow their table in table order, each as long as its entry
 // says; a free entry (track FF) still holds the space of its own size.
@@ -67,25 +40,11 @@ void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, s
   out.reserve(out.size() + static_cast<size_t>(entries));
   for (int n = 0; n < entries; ++n) {
     const uint8_t* e = table + int64_t{n} * kJv3EntryBytes;
-    const uint8_t flags = e[2];
     if (e[0] == kJv3FreeTrack) {
-      data += FieldBytes((flags & kJv3FlagSizeBits) ^ 2);
-      continue;
+      data += Jv3FreeBlockBytes(e[2]);
+    } else {
+      data += PutJv3Sector(out.emplace_back(), e[0], e[1], e[2], data, size);
     }
-    StoredSector& s = out.emplace_back();
-    s.track = e[0];
-    s.id_track = e[0];
-    s.side = (flags & kJv3FlagSide1) ? 1 : 0;
-    s.id_side = s.side;
-    s.id = e[1];
-    s.size_code = (flags & kJv3FlagSizeBits) ^ 1;
-    s.mark = Jv3Mark(flags);
-    s.dir_mark = (flags & kJv3FlagDirMark) != 0;
-    s.verdict = (flags & kJv3FlagCrcError) ? SectorVerdict::kFlagged : SectorVerdict::kIntact;
-    const int bytes = FieldBytes(s.size_code);
-    if (data < size) s.data = data;
-    if (data + bytes > size) s.verdict = SectorVerdict::kTruncated;
-    data += bytes;
   }
 }
 
@@ -204,8 +163,11 @@ SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry&
     : image_(image), geometry_(geometry), verified_(verify) {
   geometry_.sides = std::clamp(geometry.sides, 1, 2);
   switch (geometry.format) {
-    case ImageFormat::kJv1: AddJv1(image, sectors_); break;
-    case ImageFormat::kJv3: AddJv3(image, sectors_); break;
+    case ImageFormat::kJv1: LayJv1(); return;
+    case ImageFormat::kJv3:
+      if (TakeJv3(scanned)) return;
+      AddJv3(image, sectors_);
+      break;
     case ImageFormat::kDmk: {
       std::vector<uint32_t> record_first;
       AddDmk(image, geometry_, verify, scanned, sectors_, ids_, record_first);
@@ -214,6 +176,78 @@ SectorSource::SectorSource(std::span<const uint8_t> image, const SourceGeometry&
     }
   }
   Index();
+}
+
+// A JV1 holds ten sectors a track in order, the last one perhaps cut
+// short: the runs and the numbers follow from the length alone.
+void SectorSource::LayJv1() {
+  const int64_t size = std::min<int64_t>(static_cast<int64_t>(image_.size()), int64_t{kMaxTracks} * kJv1TrackBytes);
+  const size_t count = static_cast<size_t>((size + kSectorBytes - 1) / kSectorBytes);
+  tracks_ = static_cast<int>((count + kJv1SectorsPerTrack - 1) / kJv1SectorsPerTrack);
+  sectors_.resize(count);
+  ids_.resize(count);
+  track_first_.resize(2 * static_cast<size_t>(tracks_) + 1);
+  // Byte stores may touch anything: what the loop reads is held in locals.
+  StoredSector* const out = sectors_.data();
+  uint8_t* const ids = ids_.data();
+  uint32_t* const runs = track_first_.data();
+  runs[0] = 0;
+  for (int track = 0; track < tracks_; ++track) {
+    StoredSector s;
+    s.track = static_cast<int16_t>(track);
+    s.id_track = static_cast<uint8_t>(track);
+    // JV1 keeps no marks; emulators give the directory track its mark.
+    s.dir_mark = track == kJv1DirStart / kJv1SectorsPerTrack;
+    s.mark = s.dir_mark ? kDataMarkDir : kDataMarkNormal;
+    const size_t first = static_cast<size_t>(track) * kJv1SectorsPerTrack;
+    const size_t end = std::min(first + kJv1SectorsPerTrack, count);
+    for (size_t n = first; n < end; ++n) {
+      s.id = static_cast<uint8_t>(n - first);
+      s.data = static_cast<int64_t>(n) * kSectorBytes;
+      out[n] = s;
+    }
+    if (end - first == kJv1SectorsPerTrack) {
+      std::memcpy(ids + first, kJv1Ids, kJv1SectorsPerTrack);
+    } else {
+      std::memcpy(ids + first, kJv1Ids, end - first);
+    }
+    // Side 1 holds nothing: its run is empty.
+    runs[2 * static_cast<size_t>(track) + 1] = static_cast<uint32_t>(end);
+    runs[2 * static_cast<size_t>(track) + 2] = static_cast<uint32_t>(end);
+  }
+  if (count > 0 && size % kSectorBytes != 0) out[count - 1].verdict = SectorVerdict::kTruncated;
+}
+
+// A JV3's sectors made of the entries the directory scan grouped by track
+// side for the locator, in table order within each: as Index would group
+// them. False when the scan did not list every entry this source reads.
+bool SectorSource::TakeJv3(const LocatorIndex* scanned) {
+  if (scanned == nullptr || scanned->kind != LocatorIndex::Kind::kJv3 || !scanned->jv3_all_listed) return false;
+  const std::vector<LocatorIndex::Jv3Entry>& entries = scanned->jv3_entries;
+  const auto& first = scanned->jv3_first;
+  // Keys up to the last one holding an entry: the first whose run starts
+  // at the end of the list ends them.
+  const size_t keys = static_cast<size_t>(std::lower_bound(first.begin(), first.end(), first.back()) - first.begin());
+  tracks_ = static_cast<int>((keys + 1) / 2);
+  track_first_.assign(first.begin(), first.begin() + 2 * tracks_ + 1);
+  const int64_t size = static_cast<int64_t>(image_.size());
+  sectors_.resize(entries.size());
+  ids_.resize(entries.size());
+  // Byte stores may touch anything: what the loop reads is held in locals.
+  StoredSector* const out = sectors_.data();
+  uint8_t* const ids = ids_.data();
+  const LocatorIndex::Jv3Entry* const in = entries.data();
+  for (size_t key = 0; key < keys; ++key) {
+    const size_t from = first[key], to = first[key + 1];
+    if (key % 2 == 1 && to > from) sides_ = 2;
+    const auto track = static_cast<uint8_t>(key / 2);
+    for (size_t i = from; i < to; ++i) {
+      const LocatorIndex::Jv3Entry e = in[i];
+      PutJv3Sector(out[i], track, e.sector, e.flags, e.data, size);
+      ids[i] = e.sector;
+    }
+  }
+  return true;
 }
 
 // A DMK's sectors come grouped already: a track side's run is its record's.

@@ -48,7 +48,8 @@ class SectorSource {
   // Walks every sector of `image` once, with `verify` checking each DMK
   // sector's ID and data CRCs. The bytes must outlive the source.
   // `scanned`: the locator index the directory scan left, whose sectors a
-  // DMK's source takes in the records it marks exact.
+  // JV3's source takes when the scan made them, and a DMK's in the records
+  // it marks exact.
   SectorSource(std::span<const uint8_t> image, const SourceGeometry& geometry, bool verify = false,
                const LocatorIndex* scanned = nullptr);
   bool Verified() const { return verified_; }
@@ -72,6 +73,8 @@ class SectorSource {
   const uint8_t* View(const StoredSector& sector, size_t count) const;
 
  private:
+  void LayJv1();
+  bool TakeJv3(const LocatorIndex* scanned);
   void Index();
   void IndexRecords(const std::vector<uint32_t>& record_first);
   int64_t EndFor(const StoredSector& sector) const;

@@ -38,7 +38,8 @@ Lookup Look(DiskState& st, Located (*locate)(DiskState&), int track, int side, i
 Disk EightInchDisk();
 
 // The real images, the samples, the fuzz seeds and regressions, a JV3 with
-// two header blocks, two with sectors out of order and a DMK with a sector
+// two header blocks, two with sectors out of order, one with a free entry
+// among those in use, one cut inside its table, and a DMK with a sector
 // that has no data mark.
 std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   Disk unmarked = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
@@ -78,7 +79,16 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   std::copy_n(table(2), 2 * 14, table(2) + 2 * 18);
   PutLe16(tables, size_t(table(3) - tables.begin()) + 2 * 17, 0x8000);
   table(3)[1] &= 0x7F;
+  // A JV3 entry freed mid-table, its block (128 bytes by its flags) kept in place.
+  Bytes freed = ToJv3(WithEntries(Uniform(40, 1, 18, true), ThreeFiles()));
+  std::fill_n(freed.begin() + 100 * 3, 3, uint8_t{0xFF});
+  freed[100 * 3 + 2] = 0xFE;
+  // A JV3 that ends inside its table, behind a free entry, with a sector
+  // whose flags byte lies just past the end of the file.
+  const Bytes cut_table{0, 0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0xFF, 0xFF, 0xFF, 0, 5};
   std::vector<std::pair<std::string, Bytes>> images{{"two-block JV3", ToJv3(EightInchDisk())},
+                                                    {"JV3 entry freed mid-table", freed},
+                                                    {"JV3 cut inside its table", cut_table},
                                                     {"DMK sectors ending their records", flush},
                                                     {"DMK pointer tables at their limits", tables},
                                                     {"JV3 sectors out of order", ToJv3(shuffled)},

@@ -66,6 +66,16 @@ TEST(SectorSource, DamageThatTheFormatShows) {
   EXPECT_LT(d.Read(*d.Find(1, 0, 0), buf), 256u);
   const SectorSource whole(ToDmk(disk), {ImageFormat::kDmk, 1, len});
   EXPECT_EQ(whole.Find(1, 0, 3)->verdict, SectorVerdict::kNoDataMark);
+
+  // A JV1 cut 44 bytes into track 2's second sector: only that one is short.
+  const Bytes jv1(2 * 2560 + 300, 0xE5);
+  const SectorSource j1(jv1, {ImageFormat::kJv1, 1, 0});
+  EXPECT_EQ(std::pair(j1.Tracks(), j1.Sides()), std::pair(3, 1));
+  ASSERT_EQ(j1.OnTrack(2, 0).size(), 2u);
+  EXPECT_TRUE(j1.OnTrack(2, 1).empty());
+  EXPECT_EQ(j1.Find(2, 0, 0)->verdict, SectorVerdict::kUnchecked);
+  EXPECT_EQ(j1.Find(2, 0, 1)->verdict, SectorVerdict::kTruncated);
+  EXPECT_EQ(j1.Read(*j1.Find(2, 0, 1), buf), 44u);
 }
 
 // A TRSDOS 1.3 disk: 48-byte entries, 3-sector granules, counts as stored,
