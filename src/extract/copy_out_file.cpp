@@ -1,5 +1,6 @@
 #include "extract/copy_out_file.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -156,27 +157,75 @@ bool FindNewdosRelativeMap(DiskState& st, Notices& notices, RelativeMap* map) {
   return false;
 }
 
-// The relative sectors [first, end) of one track.
-struct RelativeTrack {
-  int64_t first = 0;
-  int64_t end = 0;
-  int64_t track = 0;
+// The track a plain placement holds: every l in [first, end) lies on it,
+// at l - start counted over side 0 and then side 1, and on the disk.
+struct PlainTrack {
+  int32_t first = 0;
+  int32_t end = 0;
+  int32_t start = 0;     // the track's start, trkstartsec
+  int32_t per_side = 0;  // trkspt
+  int16_t track = 0;
 };
 
-// `held` carries the track of one call to the next, as for plain sectors.
-void PlaceRelativeSector(DiskState& st, const RelativeMap& map, RelativeTrack& held, int32_t l) {
-  if (l < held.first || l >= held.end) {
-    if (l < 0) throw CopyFailed{};
-    const int64_t track = map.t0 + l / map.per_track;
-    if (track >= st.tracks) throw CopyFailed{};
-    const int64_t first = l - l % map.per_track;
-    held = {first, first + map.per_track, track};
+// PlaceFileSector for the sectors of a copy, taken in turn: one on the
+// track last placed on needs neither the conversion nor the check. The
+// geometry stays as it is while the copy locates its sectors.
+struct PlainPlacement {
+  LogicalTrack& held;
+  PlainTrack on;
+
+  void operator()(DiskState& st, int32_t l) {
+    if (l >= on.first && l < on.end) {
+      int32_t sector = l - on.start;
+      int16_t side = 0;
+      if (sector >= on.per_side) {
+        side = 1;
+        sector -= on.per_side;
+      }
+      st.TrkToFind = on.track;
+      st.SideToFind = side;
+      st.SecToFind = static_cast<int16_t>(sector + st.firstsecnum);
+      return;
+    }
+    PlaceFileSector(st, held, l);  // throws for a sector off the disk
+    // Of the held track's sectors, those the check lets through: side 0's
+    // when the disk has one side, both sides' when it has two.
+    const auto t = static_cast<size_t>(held.track);
+    const int32_t per_side = st.trkspt[t], start = st.trkstartsec[t];
+    const int32_t sides = std::clamp<int32_t>(st.sides, 0, 2);
+    on = {held.first, std::min(held.end, start + sides * std::max(per_side, 0)), start, per_side,
+          static_cast<int16_t>(held.track)};
   }
-  const auto at = static_cast<int32_t>(l - held.first);
-  st.TrkToFind = static_cast<int16_t>(held.track);
-  st.SideToFind = static_cast<int16_t>(at / map.per_side);
-  st.SecToFind = static_cast<int16_t>(at % map.per_side + st.firstsecnum);
-}
+};
+
+// The relative sectors [first, end) of one track.
+struct RelativeTrack {
+  int32_t first = 0;
+  int32_t end = 0;
+  int16_t track = 0;
+};
+
+// A relative sector's place; `held` carries the track from one sector to
+// the next, as for plain sectors.
+struct RelativePlacement {
+  const RelativeMap& map;
+  RelativeTrack held;
+
+  void operator()(DiskState& st, int32_t l) {
+    if (l < held.first || l >= held.end) {
+      if (l < 0) throw CopyFailed{};
+      const int64_t track = map.t0 + l / map.per_track;
+      if (track >= st.tracks) throw CopyFailed{};
+      // l is a 16-bit sector number, per_track at most 32767 * 32767.
+      const int32_t first = l - l % map.per_track;
+      held = {first, first + map.per_track, static_cast<int16_t>(track)};
+    }
+    const int32_t at = l - held.first;
+    st.TrkToFind = held.track;
+    st.SideToFind = static_cast<int16_t>(at / map.per_side);
+    st.SecToFind = static_cast<int16_t>(at % map.per_side + st.firstsecnum);
+  }
+};
 
 // fpa as a copy leaves it: past the last of the `at` bytes placed. Every
 // locate sets fpa afresh, so only the sector a copy stops after needs it.
@@ -186,11 +235,10 @@ int64_t StepPastLast(DiskState& st, int64_t at) {
 }
 
 // Places the extents' sectors in copybuf, the first n of them (all when
-// they hold fewer, or n is 0); returns how many bytes that makes.
-int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w, int32_t n) {
-  RelativeMap map;
-  const bool relative = FindNewdosRelativeMap(st, run.notices, &map);
-  RelativeTrack relative_held;
+// they hold fewer, or n is 0), each where `place` puts it; returns how
+// many bytes that makes.
+template <class Placement>
+int64_t CopyExtents(DiskState& st, const CopyRun& run, int w, int32_t n, Placement place) {
   const auto room = static_cast<int64_t>(st.copybuf.size());
   const int64_t want = int64_t{n} * kSectorBytes;
   int64_t at = 0;
@@ -198,11 +246,7 @@ int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w
     const int32_t last = st.extab[k + 1];
     for (int32_t l = st.extab[k]; l <= last; ++l) {
       try {
-        if (relative) {
-          PlaceRelativeSector(st, map, relative_held, l);
-        } else {
-          PlaceFileSector(st, held, l);
-        }
+        place(st, l);
       } catch (...) {
         StepPastLast(st, at);  // the copy stops before the next locate
         throw;
@@ -216,6 +260,12 @@ int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w
     }
   }
   return StepPastLast(st, at);
+}
+
+int64_t CopySectors(DiskState& st, const CopyRun& run, LogicalTrack& held, int w, int32_t n) {
+  RelativeMap map;
+  if (FindNewdosRelativeMap(st, run.notices, &map)) return CopyExtents(st, run, w, n, RelativePlacement{map, {}});
+  return CopyExtents(st, run, w, n, PlainPlacement{held, {}});
 }
 
 }  // namespace

@@ -33,7 +33,12 @@ inline uint8_t SectorByte(const DiskState& st, int k) { return ImageByte(st, AsI
 // True when bytes first..first+count-1 of the sector last located all lie
 // in the image file (the spare byte behind it does not count).
 inline bool SectorBytesInImage(const DiskState& st, int first, int count) {
-  const int64_t from = AsIndex(st.fpa) + int64_t{st.secstep} * first;
+  const int64_t lo = int64_t{st.secstep} * first, hi = int64_t{st.secstep} * (first + count - 1);
+  // The locator sets whole offsets, for which comparing fpa itself with the
+  // whole bounds is exact; and it lets through none that rounding fpa would
+  // put outside, so only a refusal needs the rounded offset.
+  if (st.fpa >= double(-lo) && st.fpa <= double(st.fileend - 1 - hi)) return true;
+  const int64_t from = AsIndex(st.fpa) + lo;
   return from >= 0 && from + int64_t{st.secstep} * (count - 1) < st.fileend;
 }
 // True when all 256 data bytes of the sector last located lie in the image file.

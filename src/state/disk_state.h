@@ -96,7 +96,7 @@ struct DiskState {
 // A Double field used as an index: nearest whole number, ties to even.
 inline int64_t AsIndex(double value) {
   // Offsets are whole numbers but for a stray half: only those need rounding.
-  if (value > -9.0e18 && value < 9.0e18) {
+  if (std::fabs(value) < 9.0e18) {
     const auto whole = static_cast<int64_t>(value);
     if (static_cast<double>(whole) == value) return whole;
   }

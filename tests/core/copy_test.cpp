@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -198,6 +199,9 @@ TEST(CopyOutNames, DosNameWithBlanksDropped) {
 struct BadCase {
   const char* label;
   std::function<Bytes()> make;
+  // A sector off the disk stops the copy before it is located: the last
+  // one placed (track, side, sector), which fpa is left past.
+  std::array<int, 3> last_placed = {-1, -1, -1};
 };
 void PrintTo(const BadCase& c, std::ostream* os) { *os << c.label; }
 
@@ -207,7 +211,11 @@ const BadCase kBad[] = {
     {"track_beyond_disk", [] { return Jv1Bad(File(0, {Slot(40, 0, 1)})); }},
     {"track_beyond_tables", [] { return Jv1Bad(File(0, {Slot(90, 0, 1)})); }},
     {"sector_beyond_last_track",
-     [] { return ToJv3(WithEntries(Uniform(40, 1, 10, false), {File(0, {Slot(39, 1, 2)})})); }},
+     [] { return ToJv3(WithEntries(Uniform(40, 1, 10, false), {File(0, {Slot(39, 1, 2)})})); },
+     {39, 0, 9}},
+    {"sector_beyond_side_1_of_last_track",
+     [] { return ToDmk(WithEntries(Uniform(40, 2, 18, true), {File(0, {Slot(39, 5, 2)})})); },
+     {39, 1, 17}},
     {"sector_missing_jv3",
      [] {
        Disk d = WithEntries(Uniform(40, 1, 10, false), {File(0, {Slot(6, 0, 1)})});
@@ -246,6 +254,12 @@ TEST_P(CopyFails, ShowsOneMessageAndReturnsFalse) {
   EXPECT_EQ(m.text, "** ERROR **  File could not be read, nothing was copied");
   EXPECT_EQ(m.title, "Error");
   EXPECT_EQ(m.icon, MsgIcon::None);
+  if (const auto [t, s, n] = GetParam().last_placed; t >= 0) {
+    const double after = o->st.fpa;
+    o->st.TrkToFind = int16_t(t), o->st.SideToFind = int16_t(s), o->st.SecToFind = int16_t(n);
+    ASSERT_EQ(FindSector(o->st), Located::kFound);
+    EXPECT_EQ(after, o->st.fpa + 256.0 * o->st.secstep);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, CopyFails, ::testing::ValuesIn(kBad),

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "image/find_sector.h"
+#include "image/image_access.h"
 #include "image/jv3_blocks.h"
 #include "image/mark_search.h"
 #include "support.h"
@@ -175,6 +176,24 @@ TEST(Locator, MarkSearchFindsTheFirstMarkInItsWindow) {
         if (f9 && to == from + kDmkHorizonBytes - 1) {
           ASSERT_EQ(FindMarkFamilyInHorizon(d.data() + from), want < 0 ? -1 : want - from) << from;
         }
+      }
+    }
+  }
+}
+
+// The bounds test of the sector last located against the rounded offset it
+// stands for: whole offsets and stray halves around both ends of the image.
+TEST(Locator, SectorBytesInImageAsTheRoundedOffsetSays) {
+  DiskState st;
+  st.fileend = 1001;
+  for (const int step : {1, 2}) {
+    for (const auto& [first, count] : {std::pair{0, 256}, {5, 32}, {224, 32}}) {
+      for (double fpa = -600; fpa <= 1001; fpa += 0.5) {
+        st.secstep = int16_t(step);
+        st.fpa = fpa;
+        const int64_t from = AsIndex(fpa) + int64_t{step} * first;
+        const bool want = from >= 0 && from + int64_t{step} * (count - 1) < st.fileend;
+        ASSERT_EQ(SectorBytesInImage(st, first, count), want) << fpa << " step " << step << " from " << first;
       }
     }
   }
