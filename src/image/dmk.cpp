@@ -213,6 +213,63 @@ void SetDmkGeometry(DiskState& st) {
   }
 }
 
+namespace {
+
+// What the scan takes of one ID field: the sector it adds and what the
+// search sets when it takes the field.
+struct ScannedField {
+  ScanSector sector;
+  LocatorIndex::DmkSlot slot;
+};
+
+// An ID field the scan's own search does not vouch for (a pointer with bit
+// 14 set, single density stored twice, a gap that runs past the record),
+// read through the checked accessors as the search reads it.
+[[gnu::noinline]] ScannedField ScanOddDmkField(const DiskState& st, int64_t record, uint16_t ptr,
+                                               std::optional<uint8_t> hdr4) {
+  const DmkId id = DmkIdWithFlags(st, record, ptr, hdr4);
+  const int64_t mark_at = FindDmkDataMark(st, id, true);
+  // The ID bytes, read unchecked where they all lie in the image.
+  const bool inside = id.mark + 3 * id.step <= st.fileend;
+  const auto byte = [&](int64_t at) { return inside ? st.diskbuf[static_cast<size_t>(at)] : ImageByte(st, at); };
+  ScannedField f;
+  f.sector.sector = byte(id.mark + 3 * id.step);
+  f.sector.track = byte(id.mark + id.step);
+  f.sector.side = byte(id.mark + 2 * id.step);
+  f.sector.dir = mark_at >= 0 && IsDirMark(st.diskbuf[static_cast<size_t>(mark_at)]);
+  // What FindSectorDmk takes for this ID field: every byte it reads was
+  // read here without leaving the image.
+  const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
+  f.slot = {double(taken + id.step), TryImageByte(st, taken).value_or(0), static_cast<uint8_t>(id.step)};
+  return f;
+}
+
+// A ScanSector in a word, for a record's run: track, side and sector a
+// byte each from the lowest, the directory mark above them.
+constexpr uint32_t kScanTrackSide = 0x0000FFFF;
+constexpr uint32_t kScanSectorBits = 0x00FF0000;
+constexpr uint32_t kScanDirBit = 0x01000000;
+
+inline uint32_t PackScanSector(const ScanSector& s) {
+  return static_cast<uint32_t>(s.track) | static_cast<uint32_t>(s.side) << 8 | static_cast<uint32_t>(s.sector) << 16 |
+         (s.dir ? kScanDirBit : 0);
+}
+
+inline ScanSector UnpackScanSector(uint32_t v) {
+  return {static_cast<int>(v & 0xFF), static_cast<int>(v >> 8 & 0xFF), static_cast<int>(v >> 16 & 0xFF),
+          (v & kScanDirBit) != 0};
+}
+
+// Entry i of a pointer table, little-endian.
+inline uint16_t DmkPointer(const uint8_t* table, int i) {
+  uint16_t v;
+  std::memcpy(&v, table + 2 * i, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = static_cast<uint16_t>(v >> 8 | v << 8);
+  return v;
+}
+
+}  // namespace
+
 // Every ID mark of every track record in file order; each track's sectors
 // per side come from its side-0 record. Builds the locator's index on the
 // way, with the sectors the sector source takes in exact records.
@@ -239,6 +296,7 @@ void ScanDmkDirectory(DiskState& st) {
   const int damindex = st.damindex;
   const bool shared = damindex + 2 <= kDmkMarkHorizon;
   static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
+  static_assert(kDmkMarkHorizon >= DmkLastMarkStep(true) && kDmkMarkHorizon >= DmkLastMarkStep(false));
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
     // The pointer table, read in place where all of it lies in the image.
     const uint8_t* table = d + record;
@@ -256,7 +314,6 @@ void ScanDmkDirectory(DiskState& st) {
       }
       table = copied;
     }
-    const auto pointer = [table](int i) { return static_cast<uint16_t>(table[2 * i] | (table[2 * i + 1] << 8)); };
     st.spt = static_cast<int16_t>(count);
     if (k % st.sides == 0) {
       CheckTrackIndex(k / st.sides, "trkspt");
@@ -268,51 +325,101 @@ void ScanDmkDirectory(DiskState& st) {
     ix.dmk_first.push_back(static_cast<uint32_t>(first));
     ix.dmk_slots.resize(first + static_cast<size_t>(count));
     ix.dmk_recorded.resize(first + static_cast<size_t>(count));
-    ix.dmk_sectors.resize(first + static_cast<size_t>(count));
+    StoredSector proto;  // what a sector of this record is before its ID field is read
+    proto.track = static_cast<int16_t>(track);
+    proto.side = static_cast<uint8_t>(side);
+    ix.dmk_sectors.resize(first + static_cast<size_t>(count), proto);
     LocatorIndex::DmkSlot* const slots = ix.dmk_slots.data() + first;
     uint8_t* const recorded = ix.dmk_recorded.data() + first;
     StoredSector* const sectors = ix.dmk_sectors.data() + first;
     // The bytes the sector source reads of this record, which ends its windows.
     const int64_t record_end = std::min<int64_t>(record + st.trkindex, st.fileend);
-    bool exact = record + st.trkindex <= st.fileend && count < kDmkPointers && pointer(count) == 0;
+    bool exact = record + st.trkindex <= st.fileend && count < kDmkPointers && DmkPointer(table, count) == 0;
+    // The pointers below this bound point to an ID field the source takes
+    // for its pointer (bit 14 clear: it takes 14 bits) with every byte
+    // either search looks at inside the record.
+    const int vouched = shared ? static_cast<int>(std::clamp<int64_t>(record_end - record - kDmkMarkHorizon, 0,
+                                                                      kDmkIdPointerOffset + 1))
+                               : 0;
+    const uint8_t* const base = d + record;
+    // The record's fields as the directory scan takes them (track, side,
+    // sector, directory mark: a byte each), added in runs: a run of one
+    // track and side without a directory mark is added at once. A field
+    // that may end the open adds those before it first.
+    uint32_t for_scan[kDmkPointers];
+    int added = 0;
+    const auto add_to_scan = [&](int upto) {
+      if (added >= upto) return;
+      uint32_t differ = for_scan[added] & kScanDirBit;
+      for (int j = added + 1; j < upto; ++j) differ |= (for_scan[j] ^ for_scan[added]) & (kScanTrackSide | kScanDirBit);
+      if (differ == 0) {
+        scan.AddAlike(UnpackScanSector(for_scan[added]), upto - added);
+        added = upto;
+      }
+      for (; added < upto; ++added) scan.Add(UnpackScanSector(for_scan[added]));
+    };
+    // The last place past the ID mark a family byte may stand for the
+    // source to take it as the data mark (whatever byte it is) and for the
+    // search to take it (unless F9), by density.
+    const int both_take_fm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(false)));
+    const int both_take_mfm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(true)));
+    const int end = static_cast<int>(record_end - record);
     for (int i = 0; i < count; ++i) {
-      const uint16_t ptr = pointer(i);
-      const int64_t mark = record + (ptr & kDmkPointerOffset);
-      // The source takes 14 bits of the pointer: one with bit 14 set is another field to it.
-      const bool same_field = (ptr & kDmkPointerOffset & ~kDmkIdPointerOffset) == 0;
-      const bool in_record = mark + kDmkMarkHorizon < record_end;
-      const uint8_t* f = in_record ? d + mark : nullptr;
-      if (shared && same_field && in_record &&
-          ((ptr & kDmkPointerDouble) != 0 || !may_double || f[0] != kDmkIdMark || f[1] != kDmkIdMark)) {
-        // An ID field read a byte a step, and every byte either search looks at lies in the record.
-        const int64_t found = FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
-        const int family = found < 0 ? -1 : kDmkIdFieldEnd + static_cast<int>(found);
-        // What FindDmkDataMark(st, id, true) gives, from the first family
-        // byte: that byte unless it is F9, which the scan passes over.
-        const int64_t mark_at = family < 0 || family > damindex + 2 ? -1
-                                : f[family] != kDataMarkF9               ? mark + family
-                                                                         : FindDmkDataMark(st, {mark, 1}, true);
-        const int64_t taken = mark_at >= 0 ? mark_at : mark + damindex + 3;
-        scan.Add({f[1], f[2], f[3], mark_at >= 0 && IsDirMark(d[taken])});
-        slots[i] = {double(taken + 1), d[taken], 1};
-        recorded[i] = f[3];
-        sectors[i] = DmkSectorFromMark(d, mark, record_end, (ptr & kDmkPointerDouble) != 0, family, track, side);
+      const uint16_t ptr = DmkPointer(table, i);
+      const int at = ptr & kDmkPointerOffset;
+      const bool mfm = (ptr & kDmkPointerDouble) != 0;
+      if (at >= vouched || (!mfm && may_double && base[at] == kDmkIdMark && base[at + 1] == kDmkIdMark)) {
+        exact = false;  // the source walks this record itself
+        add_to_scan(i);
+        const ScannedField odd = ScanOddDmkField(st, record, ptr, hdr4);
+        for_scan[i] = PackScanSector(odd.sector);
+        slots[i] = odd.slot;
+        recorded[i] = static_cast<uint8_t>(odd.sector.sector);
         continue;
       }
-      exact = false;  // the source walks this record itself
-      const DmkId id = DmkIdWithFlags(st, record, ptr, hdr4);
-      const int64_t mark_at = FindDmkDataMark(st, id, true);
-      // The ID bytes, read unchecked where they all lie in the image.
-      const bool inside = id.mark + 3 * id.step <= st.fileend;
-      recorded[i] = inside ? d[id.mark + 3 * id.step] : ImageByte(st, id.mark + 3 * id.step);
-      scan.Add({inside ? d[id.mark + id.step] : ImageByte(st, id.mark + id.step),
-                inside ? d[id.mark + 2 * id.step] : ImageByte(st, id.mark + 2 * id.step), recorded[i],
-                mark_at >= 0 && IsDirMark(d[mark_at])});
-      // What FindSectorDmk takes for this ID field: every byte it reads
-      // was read here without leaving the image.
-      const int64_t taken = mark_at >= 0 ? mark_at : id.mark + DmkMarkDistance(st, id) + 3;
-      slots[i] = {double(taken + id.step), TryImageByte(st, taken).value_or(0), static_cast<uint8_t>(id.step)};
+      // An ID field read a byte a step, and every byte either search looks at lies in the record.
+      const uint8_t* const f = base + at;
+      // Track, side, sector and size code, the first byte lowest.
+      const uint32_t id4 = static_cast<uint32_t>(f[1]) | static_cast<uint32_t>(f[2]) << 8 |
+                           static_cast<uint32_t>(f[3]) << 16 | static_cast<uint32_t>(f[4]) << 24;
+      const int64_t found = FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
+      const int family = found < 0 ? 0 : kDmkIdFieldEnd + static_cast<int>(found);  // 0: none
+      const uint8_t b = f[family];
+      StoredSector& s = sectors[i];
+      int taken;
+      uint8_t data_mark;
+      bool dir;
+      if (family != 0 && family <= (mfm ? both_take_mfm : both_take_fm) && b != kDataMarkF9) {
+        // The usual field: both take the first family byte.
+        taken = at + family;
+        data_mark = b;
+        dir = IsDirMark(b);
+        s.mark = b;
+        s.dir_mark = dir;
+        s.data = record + taken + 1;
+        if (DmkDataCut(at, 1, family, static_cast<uint8_t>(id4 >> 24), end)) s.verdict = SectorVerdict::kTruncated;
+      } else {
+        // The search's data mark: the first family byte unless it is F9,
+        // which the search passes over; the source's: the first family
+        // byte, F9 too, in its window.
+        int64_t mark_at = family != 0 && family <= damindex + 2 ? record + at + family : -1;
+        if (mark_at >= 0 && b == kDataMarkF9) mark_at = FindDmkDataMark(st, {record + at, 1}, true);
+        taken = mark_at >= 0 ? static_cast<int>(mark_at - record) : at + damindex + 3;
+        data_mark = base[taken];
+        dir = mark_at >= 0 && IsDirMark(data_mark);
+        s.size_code = static_cast<uint8_t>(id4 >> 24);
+        SettleDmkData(d, record + at, 1, family == 0 ? kDmkMarkHorizon + 1 : family, DmkLastMarkStep(mfm),
+                      record_end, s);
+      }
+      s.id_track = static_cast<uint8_t>(id4);
+      s.id_side = static_cast<uint8_t>(id4 >> 8);
+      s.id = static_cast<uint8_t>(id4 >> 16);
+      s.size_code = static_cast<uint8_t>(id4 >> 24);
+      for_scan[i] = (id4 & (kScanTrackSide | kScanSectorBits)) | (dir ? kScanDirBit : 0);
+      slots[i] = {double(record + taken + 1), data_mark, 1};
+      recorded[i] = static_cast<uint8_t>(id4 >> 16);
     }
+    add_to_scan(count);
     ix.dmk_exact.push_back(exact);
     last_record = record;
   }

@@ -14,8 +14,16 @@ namespace vornik {
 constexpr int kDmkDataCrcBytes = 2;
 
 // The last step past the ID mark the data mark may stand at.
-inline int64_t DmkLastMarkStep(bool mfm) {
+constexpr int64_t DmkLastMarkStep(bool mfm) {
   return kDmkIdFieldEnd + (mfm ? kDmkDataMarkWindowMfm : kDmkDataMarkWindowFm) - 1;
+}
+
+// Whether the data field of a sector whose ID field is at p (read every
+// `step` bytes) and whose data mark stands k steps past p runs, with its
+// CRC, up to the end of the record ending at `end` or past it.
+inline bool DmkDataCut(int64_t p, int step, int64_t k, uint8_t size_code, int64_t end) {
+  const int64_t field = 128 << (size_code & 3);
+  return p + (k + field + kDmkDataCrcBytes) * step >= end;
 }
 
 // The data field of a sector whose ID field (at p, read every `step`
@@ -31,28 +39,7 @@ inline void SettleDmkData(const uint8_t* d, int64_t p, int step, int64_t k, int6
   s.mark = d[p + k * step];
   s.dir_mark = s.mark == kDataMarkDir || s.mark == kDataMarkDirAlt;
   s.data = p + (k + 1) * step;
-  const int64_t field = 128 << (s.size_code & 3);
-  if (p + (k + field + kDmkDataCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
-}
-
-// The sector an ID field read a byte a step makes, its ID mark at `mark` in
-// a record ending at `end` that holds the bytes up to kDmkMarkHorizon past
-// the mark, when the first byte of the data-mark family (F8-FB) after the
-// field lies `family` bytes past the mark (-1: none that near).
-inline StoredSector DmkSectorFromMark(const uint8_t* d, int64_t mark, int64_t end, bool mfm, int family, int track,
-                                      int side) {
-  static_assert(kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowMfm - 1 &&
-                kDmkMarkHorizon >= kDmkIdFieldEnd + kDmkDataMarkWindowFm - 1);
-  StoredSector s;
-  s.track = static_cast<int16_t>(track);
-  s.side = static_cast<uint8_t>(side);
-  s.id_track = d[mark + 1];
-  s.id_side = d[mark + 2];
-  s.id = d[mark + 3];
-  s.size_code = d[mark + 4];
-  const int64_t k_end = DmkLastMarkStep(mfm);
-  SettleDmkData(d, mark, 1, family < 0 ? k_end + 1 : family, k_end, end, s);
-  return s;
+  if (DmkDataCut(p, step, k, s.size_code, end)) s.verdict = SectorVerdict::kTruncated;
 }
 
 }  // namespace vornik

@@ -33,6 +33,9 @@ class DirectoryScan {
   DirectoryScan(const DirectoryScan&) = delete;
   DirectoryScan& operator=(const DirectoryScan&) = delete;
   void Add(const ScanSector& s);
+  // Adds `n` (1 or more) sectors of s's track and side, none of them
+  // directory-marked: s, then n - 1 that change nothing but the count.
+  void AddAlike(const ScanSector& s, int n);
   void Finish();
 
  private:
@@ -81,6 +84,11 @@ inline void DirectoryScan::Add(const ScanSector& s) {
   secnum_ = secnum + 1;
   prev_track_ = s.track;
   prev_side_ = s.side;
+}
+
+inline void DirectoryScan::AddAlike(const ScanSector& s, int n) {
+  Add(s);
+  secnum_ += n - 1;
 }
 
 inline void DirectoryScan::Finish() {

@@ -55,6 +55,10 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
   Bytes late = ToDmk(WithEntries(Uniform(40, 1, 10, false), ThreeFiles()), {}, &fm);
   late[size_t(fm.data[3][2] - 1)] = 0xFF;
   late[size_t(fm.id[3][2] + 40)] = 0xFB;
+  // The same on a double-density disk, whose search reaches past a single-density sector's window.
+  Disk mixed = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
+  mixed.At(2, 0).sectors[3].double_density = false;
+  mixed.At(2, 0).sectors[3].mark_distance = 40;
   // Sectors stored out of order on track 3; on track 4 one number twice and one missing.
   Disk shuffled = WithEntries(Uniform(40, 1, 18, true), ThreeFiles());
   std::reverse(shuffled.At(3, 0).sectors.begin(), shuffled.At(3, 0).sectors.end());
@@ -96,7 +100,8 @@ std::vector<std::pair<std::string, Bytes>> ImagesAtHand() {
                                                     {"JV3 track 0 sector stored last", track0_last},
                                                     {"unmarked DMK sector", ToDmk(unmarked)},
                                                     {"F9 in a DMK gap", f9},
-                                                    {"late single-density mark", late}};
+                                                    {"late single-density mark", late},
+                                                    {"late single-density mark among double", ToDmk(mixed)}};
   for (const char* dir : {VORNIK_REAL_IMAGES, VORNIK_SAMPLES_DIR, VORNIK_FUZZ_DIR "/seeds", VORNIK_FUZZ_DIR "/regressions"}) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir, ec))
