@@ -416,7 +416,8 @@ void ScanDmkDirectory(DiskState& st) {
       s.id = static_cast<uint8_t>(id4 >> 16);
       s.size_code = static_cast<uint8_t>(id4 >> 24);
       for_scan[i] = (id4 & (kScanTrackSide | kScanSectorBits)) | (dir ? kScanDirBit : 0);
-      slots[i] = {double(record + taken + 1), data_mark, 1};
+      slots[i].fpa = double(record + taken + 1);  // read a byte a step: the step the slot was made with
+      slots[i].data_mark = data_mark;
       recorded[i] = static_cast<uint8_t>(id4 >> 16);
     }
     add_to_scan(count);
