@@ -229,7 +229,8 @@ TEST(Dos32, LumpLayoutNumberedByTheUsualTrack) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.odd.back());
-    Layout layout{.tracks = c.tracks};
+    Layout layout;
+    layout.tracks = c.tracks;
     for (const int t : c.odd) layout.overrides.push_back({t, {.sectors = 9}});
     Disk disk = MakeDisk(layout);
     for (int l = 0; l < disk.LogicalCount(); ++l) FillPattern(disk, l);
