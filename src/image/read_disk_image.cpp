@@ -48,7 +48,11 @@ bool LoadImage(DiskState& st, Notices& notices) {
     notices.push_back({kMsgTooLarge});
     return false;
   }
-  // Read in place, into memory an earlier image may have left.
+  // Read in place, into memory an earlier image may have left. Neither
+  // array's old bytes are wanted: emptied first, a buffer that must grow
+  // does not carry them over into its new memory byte by byte.
+  st.diskbuf.clear();
+  st.copybuf.clear();
   st.diskbuf.resize(static_cast<size_t>(length) + 1);
   const bool read = st.channel1.ReadAll(st.diskbuf.data(), length);
   st.channel1.Close();
