@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string_view>
@@ -49,6 +50,44 @@ constexpr std::array<bool, 256> kPlain = [] {
   return plain;
 }();
 
+// Whether every byte of `text` is one of those, eight bytes at a time (the
+// last eight of a text of eight or more bytes read as one word, overlapping
+// the word before). In each test a byte that fails it sets its top bit, and
+// none that passes does unless another byte in the word failed first: a
+// byte with its top bit set, one of 0x7F..0xFF (adding one carries into the
+// top bit), one below 0x20 (taking 0x20 away borrows into it), and the
+// quote and the backslash (the word XOR that byte has a zero byte, and
+// taking one away borrows into it).
+bool IsPlain(const std::string& text) {
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  const auto has_zero = [](uint64_t w) { return (w - kOnes) & ~w; };
+  const auto fails = [&](const char* at) {
+    uint64_t w;
+    std::memcpy(&w, at, 8);
+    return w | (w + kOnes) | ((w - kOnes * 0x20) & ~w) | has_zero(w ^ (kOnes * '"')) | has_zero(w ^ (kOnes * '\\'));
+  };
+  const char* p = text.data();
+  if (text.size() < 8) {
+    for (const unsigned char c : text)
+      if (!kPlain[c]) return false;
+    return true;
+  }
+  const char* last = p + text.size() - 8;
+  uint64_t failed = fails(last);
+  for (; p < last; p += 8) failed |= fails(p);
+  return (failed & kOnes * 0x80) == 0;
+}
+
+// Two decimal digits of each number below 100.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // One compact JSON object written as it is made: no tree is built. The
 // library writes every string that needs escaping (everything outside
 // printable ASCII as \uXXXX, bytes that are not UTF-8 as U+FFFD); a plain
@@ -59,116 +98,124 @@ class JsonLine {
  public:
   JsonLine(std::string& buffer, size_t expected) : out_(buffer) {
     if (out_.size() < expected) out_.resize(expected);
+    at_ = out_.data();
+    end_ = at_ + out_.size();
   }
   JsonLine& Open(char bracket) {
-    Separate();
-    Put(bracket);
+    char* at = Separated(1);
+    *at++ = bracket;
+    at_ = at;
     first_ = true;
     return *this;
   }
   JsonLine& Close(char bracket) {
-    Put(bracket);
+    *Room(1) = bracket;
+    ++at_;
     first_ = false;
     return *this;
   }
   // A plain ASCII name, written with its quotes and colon in one go.
   template <size_t N>
   JsonLine& Key(const char (&name)[N]) {
-    char* at = Room(N + 3);
-    if (!first_) *at++ = ',';
+    char* at = Separated(N + 2);
     *at++ = '"';
     std::memcpy(at, name, N - 1);
     at += N - 1;
     *at++ = '"';
     *at++ = ':';
-    used_ = static_cast<size_t>(at - out_.data());
+    at_ = at;
     first_ = true;
     return *this;
   }
   JsonLine& Str(const std::string& utf8) {
-    Separate();
-    if (IsPlain(utf8)) {
-      PutQuoted(utf8);
-    } else {
-      Put(Spelt(Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace)));
-    }
+    if (IsPlain(utf8)) return Quoted(utf8);
+    Put(Spelt(Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace)));
     return *this;
   }
   // Latin-1 text; printable ASCII, the usual case, is the same in UTF-8.
   JsonLine& Text(const std::string& latin1) {
-    if (!IsPlain(latin1)) return Str(Latin1ToUtf8(latin1));
-    Separate();
-    PutQuoted(latin1);
-    return *this;
+    if (IsPlain(latin1)) return Quoted(latin1);
+    return Str(Latin1ToUtf8(latin1));
   }
   JsonLine& Int(int64_t v) {
-    Separate();
-    char* at = Room(24);
-    // Most numbers of a listing (slots, protection levels, record lengths)
-    // have one or two digits.
-    if (v >= 0 && v < 100) {
-      if (v >= 10) *at++ = static_cast<char>('0' + v / 10);
-      *at++ = static_cast<char>('0' + v % 10);
-      used_ = static_cast<size_t>(at - out_.data());
+    char* at = Separated(24);
+    // The numbers of a listing (slots, sectors, record lengths, sizes) are
+    // small and never negative: their digits from the last one back.
+    if (v >= 0 && v < 100'000'000) {
+      auto u = static_cast<uint32_t>(v);
+      const int digits = u < 10 ? 1 : u < 100 ? 2 : u < 1000 ? 3 : u < 10'000 ? 4 : u < 100'000 ? 5
+                         : u < 1'000'000 ? 6 : u < 10'000'000 ? 7 : 8;
+      char* last = at + digits;
+      at_ = last;
+      while (u >= 100) {
+        last -= 2;
+        std::memcpy(last, &kDigitPairs[2 * (u % 100)], 2);
+        u /= 100;
+      }
+      if (u >= 10) {
+        std::memcpy(last - 2, &kDigitPairs[2 * u], 2);
+      } else {
+        last[-1] = static_cast<char>('0' + u);
+      }
       return *this;
     }
-    used_ = static_cast<size_t>(std::to_chars(at, at + 24, v).ptr - out_.data());
+    at_ = std::to_chars(at, at + 24, v).ptr;
     return *this;
   }
-  JsonLine& Bool(bool v) {
-    Separate();
-    Put(v ? std::string_view("true") : std::string_view("false"));
-    return *this;
-  }
-  JsonLine& Null() {
-    Separate();
-    Put(std::string_view("null"));
-    return *this;
-  }
+  JsonLine& Bool(bool v) { return Put(v ? std::string_view("true") : std::string_view("false")); }
+  JsonLine& Null() { return Put(std::string_view("null")); }
   JsonLine& IntOrNull(const std::optional<int64_t>& v) { return v ? Int(*v) : Null(); }
   JsonLine& TextOrNull(const std::string& latin1, bool known) { return known ? Text(latin1) : Null(); }
 
   std::string_view Line() && {
-    Put('\n');
-    return {out_.data(), used_};
+    *Room(1) = '\n';
+    ++at_;
+    return {out_.data(), static_cast<size_t>(at_ - out_.data())};
   }
 
  private:
-  static bool IsPlain(const std::string& text) {
-    for (const unsigned char c : text)
-      if (!kPlain[c]) return false;
-    return true;
-  }
   // Where the next `n` bytes go; the buffer holds at least that many more.
   char* Room(size_t n) {
-    if (used_ + n > out_.size()) [[unlikely]]
+    if (static_cast<size_t>(end_ - at_) < n) [[unlikely]]
       Grow(n);
-    return out_.data() + used_;
+    return at_;
   }
-  void Grow(size_t n) { out_.resize(std::max(2 * out_.size(), used_ + n)); }
-  void Put(char c) {
-    *Room(1) = c;
-    ++used_;
+  void Grow(size_t n) {
+    const size_t used = static_cast<size_t>(at_ - out_.data());
+    out_.resize(std::max(2 * out_.size(), used + n));
+    at_ = out_.data() + used;
+    end_ = out_.data() + out_.size();
   }
-  void Put(std::string_view text) {
-    std::memcpy(Room(text.size()), text.data(), text.size());
-    used_ += text.size();
+  // Room for a member of `n` bytes and the comma before it, which every
+  // member but the first of its object or array has; where it goes.
+  char* Separated(size_t n) {
+    char* at = Room(n + 1);
+    *at = ',';
+    at += first_ ? 0 : 1;
+    first_ = false;
+    return at;
   }
-  void PutQuoted(const std::string& plain) {
-    char* at = Room(plain.size() + 2);
+  // A value of the text as it is.
+  JsonLine& Put(std::string_view text) {
+    char* at = Separated(text.size());
+    std::memcpy(at, text.data(), text.size());
+    at_ = at + text.size();
+    return *this;
+  }
+  // A plain text between quotes.
+  JsonLine& Quoted(const std::string& plain) {
+    char* at = Separated(plain.size() + 2);
     *at++ = '"';
     std::memcpy(at, plain.data(), plain.size());
-    at[plain.size()] = '"';
-    used_ += plain.size() + 2;
-  }
-  // A comma before every member but the first of its object or array.
-  void Separate() {
-    if (!first_) Put(',');
-    first_ = false;
+    at += plain.size();
+    *at++ = '"';
+    at_ = at;
+    return *this;
   }
 
   std::string& out_;
-  size_t used_ = 0;
+  char* at_ = nullptr;
+  char* end_ = nullptr;
   bool first_ = true;
 };
 

@@ -217,6 +217,31 @@ TEST_F(CliTest, ImagesThatCannotBeListedGiveErrorObjects) {
   EXPECT_FALSE(fs::exists(dir.path() / "missing.dsk"));  // the image is never created
 }
 
+#ifndef _WIN32
+// Each byte that JSON text must escape, and the printable ones next to
+// them, at every place of a name: the line holds printable ASCII only and
+// gives the path back (by its bytes when it is not UTF-8).
+TEST_F(CliTest, ImageNamesAreEscapedWhereverTheByteFalls) {
+  TempDir dir;
+  const std::string odd[] = {"\x01", "\b", "\x1f", " ", "\"", "\\", "~", "\x7f", "\x80", "\xff", "\xc3\xa9"};
+  std::vector<std::string> args = {"list", "--json"};
+  for (const std::string& c : odd)
+    for (size_t at = 0; at < 16; ++at) args.push_back(dir / (std::string(at, 'n') + c + std::string(15 - at, 'n') + ".dsk"));
+  const RunResult r = Cli(args);
+  const std::vector<Json> lines = JsonLines(r.out);
+  ASSERT_EQ(lines.size(), args.size() - 2);
+  EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& path = args[i + 2];
+    if (lines[i].contains("image_hex")) {
+      EXPECT_EQ(lines[i]["image_hex"], ByteHex(path));
+    } else {
+      EXPECT_EQ(lines[i]["image"], path);
+    }
+  }
+}
+#endif
+
 TEST_F(CliTest, SeveralImagesGiveOneLineEachAndTheLargestStatus) {
   const RunResult r = Cli({"list", "--json", images->odd, images->plain, images->dmk});
   EXPECT_EQ(r.status, 3);
