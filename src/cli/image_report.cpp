@@ -45,7 +45,15 @@ void FillGeometry(const DiskState& st, ImageReport& report) {
   report.dir_last = st.direndsec;
 }
 
-const ListedEntry* FindInReport(const ImageReport& report, int32_t sector, int32_t slot) {
+// The first listed entry of that sector and slot. The lists were filled
+// from the listing in its order, so the item given at place `given` has
+// that entry's sector and slot unless its item data was changed since.
+const ListedEntry* FindInReport(const ImageReport& report, int32_t sector, int32_t slot, int given) {
+  const std::vector<ListedEntry>& entries = report.listing.entries;
+  if (given >= 0 && static_cast<size_t>(given) < report.first_alike.size()) {
+    const ListedEntry& own = entries[static_cast<size_t>(given)];
+    if (own.sector == sector && own.slot == slot) return &entries[report.first_alike[static_cast<size_t>(given)]];
+  }
   const auto at = ListedAt(report.listed_at, sector, slot);
   return at.empty() ? nullptr : &report.listing.entries[at.front().second];
 }
@@ -76,6 +84,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
   FillLists(outcome.listing, win.List1(), win.List2());
   report.listing = std::move(outcome.listing);
   report.listed_at = IndexListed(report.listing.entries);
+  report.first_alike = FirstAlike(report.listed_at);
   FillGeometry(st, report);
   return true;
 }
@@ -86,7 +95,7 @@ FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   row.shown = DosName::FromItem(row.item).Shown();
   row.sector = win.List1().ItemData(index);
   row.entry = win.List2().ItemData(index);
-  row.listed = FindInReport(report, row.sector, row.entry);
+  row.listed = FindInReport(report, row.sector, row.entry, win.List1().Given(index));
   return row;
 }
 

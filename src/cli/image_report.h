@@ -60,6 +60,8 @@ struct ImageReport {
   // (directory sector, slot) of each entry with its place, sorted: the first
   // entry of a sector and slot is found by halving, as FindListed finds it.
   ListedIndex listed_at;
+  // For each entry, the first entry of its sector and slot (FirstAlike).
+  std::vector<uint32_t> first_alike;
   std::vector<FileRow> files;
   // check: the sector verdicts and each listed entry's check, in listing order.
   SectorCounts sectors;

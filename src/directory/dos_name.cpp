@@ -1,6 +1,7 @@
 #include "directory/dos_name.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vornik {
 
@@ -13,6 +14,11 @@ DosName DosName::FromEntry(const uint8_t bytes[11]) {
 
 DosName DosName::FromItem(const std::string& item) {
   DosName d;
+  if (item.size() >= 12) {  // a list text: both parts are there
+    std::memcpy(d.name.data(), item.data(), 8);
+    std::memcpy(d.ext.data(), item.data() + 9, 3);
+    return d;
+  }
   d.name.fill(' ');
   d.ext.fill(' ');
   for (size_t i = 0; i < 8 && i < item.size(); ++i) d.name[i] = item[i];

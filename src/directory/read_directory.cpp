@@ -176,9 +176,22 @@ ListedIndex IndexListed(const std::vector<ListedEntry>& entries) {
 
 std::span<const ListedIndex::value_type> ListedAt(const ListedIndex& index, int32_t sector, int32_t slot) {
   const uint64_t key = ListedKey(sector, slot);
-  const auto [from, to] = std::equal_range(index.begin(), index.end(), ListedIndex::value_type{key, 0},
-                                           [](const auto& a, const auto& b) { return a.first < b.first; });
+  // A place holds one entry but on an odd disk: one search, then a step.
+  const auto from = std::lower_bound(index.begin(), index.end(), key,
+                                     [](const ListedIndex::value_type& a, uint64_t k) { return a.first < k; });
+  auto to = from;
+  while (to != index.end() && to->first == key) ++to;
   return {from, to};
+}
+
+std::vector<uint32_t> FirstAlike(const ListedIndex& index) {
+  std::vector<uint32_t> first(index.size());
+  size_t lead = 0;  // the first of the run of equal keys; the index sorts each run by place
+  for (size_t k = 0; k < index.size(); ++k) {
+    if (index[k].first != index[lead].first) lead = k;
+    if (index[k].second < first.size()) first[index[k].second] = index[lead].second;
+  }
+  return first;
 }
 
 const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry) {

@@ -46,6 +46,9 @@ using ListedIndex = std::vector<std::pair<uint64_t, uint32_t>>;
 ListedIndex IndexListed(const std::vector<ListedEntry>& entries);
 // The places of the entries of that sector and slot, in list order.
 std::span<const ListedIndex::value_type> ListedAt(const ListedIndex& index, int32_t sector, int32_t slot);
+// For the entry at each place, the place of the first entry of its sector
+// and slot: its own, unless an entry before it has the same.
+std::vector<uint32_t> FirstAlike(const ListedIndex& index);
 
 // An entry's facts: the DOS layer's, or its own bytes'.
 const DosEntry& FactsOf(const Listing& listing, const ListedEntry& entry);

@@ -112,6 +112,11 @@ void SortedList::FillLike(const SortedList& model, const std::vector<int32_t>& d
 
 const std::string& SortedList::List(int index) const { return items_.at(static_cast<size_t>(index)).text; }
 
+int SortedList::Given(int index) const {
+  if (index < 0 || index >= ListCount() || given_.size() != items_.size()) return -1;
+  return static_cast<int>(given_[static_cast<size_t>(index)]);
+}
+
 int32_t SortedList::ItemData(int index) const {
   if (index < 0 || index >= ListCount()) return 0;
   return items_[static_cast<size_t>(index)].data;

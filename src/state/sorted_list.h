@@ -26,6 +26,9 @@ class SortedList {
   void FillLike(const SortedList& model, const std::vector<int32_t>& data);
   int ListCount() const { return static_cast<int>(items_.size()); }
   const std::string& List(int index) const;  // item text; index must be valid
+  // Where the item at `index` was given to the last Fill (or FillLike), -1
+  // for an index out of range or once an item was added since.
+  int Given(int index) const;
   int32_t ItemData(int index) const;         // 0 for an index out of range
   void SetItemData(int index, int32_t value);
   int ListIndex() const { return list_index_; }  // selected index, -1 for none

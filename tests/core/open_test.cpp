@@ -244,6 +244,29 @@ TEST(DirectoryWalk, ListsUsedEntriesOfSectors172To179) {
   EXPECT_EQ(o->list2.ItemData(5), 5);
 }
 
+// Entries sharing a directory sector and slot (an odd DOS directory) are
+// found together, and each leads to the first of them.
+TEST(DirectoryWalk, EntriesOfOnePlaceAndTheFirstOfThem) {
+  const std::pair<int32_t, int32_t> places[] = {{172, 0}, {172, 1}, {172, 0}, {170, 7}, {172, 1}, {-1, 0}};
+  std::vector<ListedEntry> entries;
+  for (const auto& [sector, slot] : places) {
+    ListedEntry& e = entries.emplace_back();
+    e.sector = sector;
+    e.slot = slot;
+  }
+  const ListedIndex index = IndexListed(entries);
+  EXPECT_EQ(FirstAlike(index), (std::vector<uint32_t>{0, 1, 0, 3, 1, 5}));
+  const struct {
+    int32_t sector, slot;
+    std::vector<uint32_t> at;
+  } finds[] = {{172, 0, {0, 2}}, {172, 1, {1, 4}}, {170, 7, {3}}, {-1, 0, {5}}, {171, 0, {}}, {172, 2, {}}};
+  for (const auto& f : finds) {
+    std::vector<uint32_t> at;
+    for (const auto& [key, place] : ListedAt(index, f.sector, f.slot)) at.push_back(place);
+    EXPECT_EQ(at, f.at) << f.sector << "/" << f.slot;
+  }
+}
+
 TEST(SortedList, Collation) {
   const struct {
     const char *a, *b;
@@ -258,8 +281,11 @@ TEST(SortedList, Collation) {
   for (const char* t : {"beta", "ALPHA", "BETA", "alpha"}) l.AddItem(t);
   EXPECT_EQ(l.NewIndex(), 1);
   EXPECT_EQ(l.List(0) + l.List(1) + l.List(2) + l.List(3), "ALPHAalphabetaBETA");
+  EXPECT_EQ(l.Given(0), -1);  // added one by one
   SortedList filled;  // added all at once: the same order and the same NewIndex
-  filled.Fill({{"beta", 1}, {"\xE9", 5}, {"ALPHA", 2}, {"_", 6}, {"BETA", 3}, {"alpha", 4}});
+  const std::vector<std::pair<std::string, int32_t>> six = {{"beta", 1}, {"\xE9", 5}, {"ALPHA", 2},
+                                                            {"_", 6},    {"BETA", 3},  {"alpha", 4}};
+  filled.Fill(six);
   SortedList twin;  // the same texts, other data
   twin.FillLike(filled, {11, 15, 12, 16, 13, 14});
   for (const SortedList* l : {&filled, &twin}) {
@@ -269,6 +295,7 @@ TEST(SortedList, Collation) {
     EXPECT_EQ(all, "ALPHAalphabetaBETA_\xE9");
     EXPECT_EQ(l->ItemData(3) % 10, 3);
     EXPECT_EQ(l->ItemData(5) % 10, 5);
+    for (int i = 0; i < l->ListCount(); ++i) EXPECT_EQ(six.at(size_t(l->Given(i))).second, l->ItemData(i) % 10);
   }
   // Fill sorts as AddItem places, short texts and long ones alike.
   std::vector<std::string> texts = {std::string("A\0", 2), "A", std::string("A\0B", 3), "abcdefgh" "ABCDEFGH",
