@@ -27,10 +27,17 @@ DosName DosName::FromItem(const std::string& item) {
 }
 
 std::string DosName::ItemText() const {
-  std::string text(12, ' ');
-  std::copy(name.begin(), name.end(), text.begin());
-  std::copy(ext.begin(), ext.end(), text.begin() + 9);
+  std::string text;
+  ItemText(text);
   return text;
+}
+
+void DosName::ItemText(std::string& text) const {
+  char item[12];
+  std::memcpy(item, name.data(), 8);
+  item[8] = ' ';
+  std::memcpy(item + 9, ext.data(), 3);
+  text.assign(item, sizeof item);
 }
 
 std::string DosName::Shown() const {

@@ -20,6 +20,7 @@ struct DosName {
 
   // The list text: "PROG     CMD".
   std::string ItemText() const;
+  void ItemText(std::string& text) const;  // into `text`, in the memory it has
   // As the copy frame shows a list text: the first blank becomes "/",
   // later blanks are dropped ("PROG/CMD", "MY/FILETXT", "README/").
   std::string Shown() const;

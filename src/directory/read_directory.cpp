@@ -1,6 +1,7 @@
 #include "directory/read_directory.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "directory/dos_name.h"
 #include "image/find_sector.h"
@@ -21,12 +22,27 @@ constexpr uint8_t kAttrFree = 0x00;
 constexpr uint8_t kAttrFreeAlt = 0x90;
 constexpr int kMaxEntrySectors = 32;  // the 5-bit sector field of a directory entry code
 
+// NumText's text appended: decimal, one leading blank when not negative.
+void AppendNumText(std::string& text, long value) {
+  if (value >= 0) text += ' ';
+  char digits[24];
+  text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
 // The format box, the summary line and the Newdos/80 box.
 void Summarize(DiskState& st, Listing& listing) {
   listing.filetype = st.filetype;
   if (st.jv1 != 1) st.spt = st.trkspt[0];
-  st.sptab = "  Sec/Cyl. =" + NumText(st.sides * st.spt) + " (" + NumText(st.spt) + " *" + NumText(st.sides) + ")";
-  st.Disktype = NumText(st.tracks) + " Track" + st.dd + st.sda + st.sptab + st.spgaa;
+  st.sptab = "  Sec/Cyl. =";
+  AppendNumText(st.sptab, st.sides * st.spt);
+  st.sptab += " (";
+  AppendNumText(st.sptab, st.spt);
+  st.sptab += " *";
+  AppendNumText(st.sptab, st.sides);
+  st.sptab += ')';
+  st.Disktype.clear();
+  AppendNumText(st.Disktype, st.tracks);
+  st.Disktype.append(" Track").append(st.dd).append(st.sda).append(st.sptab).append(st.spgaa);
   listing.summary = st.Disktype;
   listing.newdos = st.newdosflag == 1;
   listing.unread_block = st.jv3.third_unread;
@@ -47,18 +63,21 @@ bool LocateDirectorySector(DiskState& st, Notices& notices, int32_t s) {
 // Lists the used entries of the sector last located. False when an entry
 // runs past the end of the image: it and everything after it is not listed.
 bool ListEntries(DiskState& st, Listing& listing) {
-  for (int e = 0; e < kEntriesPerSector; ++e) {
-    const int base = kEntryBytes * e;
-    uint8_t bytes[kEntryBytes];
-    if (!ReadSectorBytes(st, base, kEntryBytes, bytes)) return false;
+  // The entries that lie in the image are read in one go.
+  int whole = 0;
+  while (whole < kEntriesPerSector && SectorBytesInImage(st, kEntryBytes * whole, kEntryBytes)) ++whole;
+  uint8_t sector[kEntryBytes * kEntriesPerSector];
+  if (whole > 0 && !ReadSectorBytes(st, 0, kEntryBytes * whole, sector)) return false;
+  for (int e = 0; e < whole; ++e) {
+    const uint8_t* bytes = sector + kEntryBytes * e;
     if (bytes[0] == kAttrFree || bytes[0] == kAttrFreeAlt) continue;
     ListedEntry& entry = listing.entries.emplace_back();
-    entry.text = DosName::FromEntry(bytes + kEntryName).ItemText();
+    DosName::FromEntry(bytes + kEntryName).ItemText(entry.text);
     entry.sector = st.logsec;
     entry.slot = e;
     DecodeEntryBytes(bytes, entry.bytes);
   }
-  return true;
+  return whole == kEntriesPerSector;
 }
 
 }  // namespace
@@ -72,6 +91,8 @@ Listing ReadDirectory(DiskState& st, Notices& notices) {
   // walk; what was listed stays.
   const int32_t last = std::min<int32_t>(st.direndsec, st.dirstartsec + 1 + kMaxEntrySectors);
   listing.cut = st.direndsec > last;
+  // Room for every slot of a directory of a few sectors; a larger one grows.
+  listing.entries.reserve(static_cast<size_t>(kEntriesPerSector * std::clamp(last - st.dirstartsec - 1, 0, 8)));
   try {
     for (int32_t s = st.dirstartsec + 2; s <= last; ++s) {
       if (!LocateDirectorySector(st, notices, s)) break;
