@@ -114,58 +114,62 @@ class JsonLine {
     first_ = false;
     return *this;
   }
-  // A plain ASCII name, written with its quotes and colon in one go.
+  // A plain ASCII name, written with its quotes and colon in one go; the
+  // value follows.
   template <size_t N>
   JsonLine& Key(const char (&name)[N]) {
-    char* at = Separated(N + 2);
-    *at++ = '"';
-    std::memcpy(at, name, N - 1);
-    at += N - 1;
-    *at++ = '"';
-    *at++ = ':';
-    at_ = at;
+    at_ = Keyed(name, 0);
     first_ = true;
     return *this;
   }
+
+  // Values.
   JsonLine& Str(const std::string& utf8) {
-    if (IsPlain(utf8)) return Quoted(utf8);
-    Put(Spelt(Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace)));
-    return *this;
+    if (IsPlain(utf8)) {
+      at_ = PutQuoted(Separated(utf8.size() + 2), utf8);
+      return *this;
+    }
+    return Put(Spelt(Json(utf8).dump(-1, ' ', true, Json::error_handler_t::replace)));
   }
   // Latin-1 text; printable ASCII, the usual case, is the same in UTF-8.
   JsonLine& Text(const std::string& latin1) {
-    if (IsPlain(latin1)) return Quoted(latin1);
-    return Str(Latin1ToUtf8(latin1));
-  }
-  JsonLine& Int(int64_t v) {
-    char* at = Separated(24);
-    // The numbers of a listing (slots, sectors, record lengths, sizes) are
-    // small and never negative: their digits from the last one back.
-    if (v >= 0 && v < 100'000'000) {
-      auto u = static_cast<uint32_t>(v);
-      const int digits = u < 10 ? 1 : u < 100 ? 2 : u < 1000 ? 3 : u < 10'000 ? 4 : u < 100'000 ? 5
-                         : u < 1'000'000 ? 6 : u < 10'000'000 ? 7 : 8;
-      char* last = at + digits;
-      at_ = last;
-      while (u >= 100) {
-        last -= 2;
-        std::memcpy(last, &kDigitPairs[2 * (u % 100)], 2);
-        u /= 100;
-      }
-      if (u >= 10) {
-        std::memcpy(last - 2, &kDigitPairs[2 * u], 2);
-      } else {
-        last[-1] = static_cast<char>('0' + u);
-      }
-      return *this;
-    }
-    at_ = std::to_chars(at, at + 24, v).ptr;
+    if (!IsPlain(latin1)) return Str(Latin1ToUtf8(latin1));
+    at_ = PutQuoted(Separated(latin1.size() + 2), latin1);
     return *this;
   }
-  JsonLine& Bool(bool v) { return Put(v ? std::string_view("true") : std::string_view("false")); }
+  JsonLine& Int(int64_t v) {
+    at_ = PutInt(Separated(kIntBytes), v);
+    return *this;
+  }
   JsonLine& Null() { return Put(std::string_view("null")); }
   JsonLine& IntOrNull(const std::optional<int64_t>& v) { return v ? Int(*v) : Null(); }
   JsonLine& TextOrNull(const std::string& latin1, bool known) { return known ? Text(latin1) : Null(); }
+
+  // Members: the key and its value in one step.
+  template <size_t N>
+  JsonLine& Str(const char (&name)[N], const std::string& utf8) {
+    if (!IsPlain(utf8)) return Key(name).Str(utf8);
+    at_ = PutQuoted(Keyed(name, utf8.size() + 2), utf8);
+    return *this;
+  }
+  template <size_t N>
+  JsonLine& Text(const char (&name)[N], const std::string& latin1) {
+    if (!IsPlain(latin1)) return Key(name).Str(Latin1ToUtf8(latin1));
+    at_ = PutQuoted(Keyed(name, latin1.size() + 2), latin1);
+    return *this;
+  }
+  template <size_t N>
+  JsonLine& Int(const char (&name)[N], int64_t v) {
+    at_ = PutInt(Keyed(name, kIntBytes), v);
+    return *this;
+  }
+  template <size_t N>
+  JsonLine& Bool(const char (&name)[N], bool v) {
+    char* at = Keyed(name, 5);
+    std::memcpy(at, v ? "true" : "false", 5);  // the fifth byte of "true" is overwritten or left behind the line
+    at_ = at + (v ? 4 : 5);
+    return *this;
+  }
 
   std::string_view Line() && {
     *Room(1) = '\n';
@@ -174,6 +178,8 @@ class JsonLine {
   }
 
  private:
+  static constexpr size_t kIntBytes = 20;  // "-9223372036854775808"
+
   // Where the next `n` bytes go; the buffer holds at least that many more.
   char* Room(size_t n) {
     if (static_cast<size_t>(end_ - at_) < n) [[unlikely]]
@@ -195,6 +201,17 @@ class JsonLine {
     first_ = false;
     return at;
   }
+  // The key of a member and room for a value of `n` bytes; where the value goes.
+  template <size_t N>
+  char* Keyed(const char (&name)[N], size_t n) {
+    char* at = Separated(N + 2 + n);
+    *at++ = '"';
+    std::memcpy(at, name, N - 1);
+    at += N - 1;
+    *at++ = '"';
+    *at++ = ':';
+    return at;
+  }
   // A value of the text as it is.
   JsonLine& Put(std::string_view text) {
     char* at = Separated(text.size());
@@ -202,15 +219,35 @@ class JsonLine {
     at_ = at + text.size();
     return *this;
   }
-  // A plain text between quotes.
-  JsonLine& Quoted(const std::string& plain) {
-    char* at = Separated(plain.size() + 2);
+  // A plain text between quotes at `at`; where it ends.
+  static char* PutQuoted(char* at, const std::string& plain) {
     *at++ = '"';
     std::memcpy(at, plain.data(), plain.size());
     at += plain.size();
     *at++ = '"';
-    at_ = at;
-    return *this;
+    return at;
+  }
+  // The decimal digits of `v` at `at`, at most kIntBytes; where they end.
+  static char* PutInt(char* at, int64_t v) {
+    // The numbers of a listing (slots, sectors, record lengths, sizes) are
+    // small and never negative: their digits from the last one back.
+    if (v < 0 || v >= 100'000'000) return std::to_chars(at, at + kIntBytes, v).ptr;
+    auto u = static_cast<uint32_t>(v);
+    const int digits = u < 10 ? 1 : u < 100 ? 2 : u < 1000 ? 3 : u < 10'000 ? 4 : u < 100'000 ? 5
+                       : u < 1'000'000 ? 6 : u < 10'000'000 ? 7 : 8;
+    char* const end = at + digits;
+    char* last = end;
+    while (u >= 100) {
+      last -= 2;
+      std::memcpy(last, &kDigitPairs[2 * (u % 100)], 2);
+      u /= 100;
+    }
+    if (u >= 10) {
+      std::memcpy(last - 2, &kDigitPairs[2 * u], 2);
+    } else {
+      last[-1] = static_cast<char>('0' + u);
+    }
+    return end;
   }
 
   std::string& out_;
@@ -222,16 +259,16 @@ class JsonLine {
 // "image" names the image as given, any byte that is not UTF-8 as U+FFFD;
 // "image_hex" follows it with the path's bytes when that is so.
 void AddImage(JsonLine& j, const std::string& path) {
-  j.Key("image").Str(path);
+  j.Str("image", path);
   if (IsUtf8(path)) return;
   static const char kHex[] = "0123456789abcdef";
   std::string hex;
   for (const unsigned char c : path) hex += {kHex[c >> 4], kHex[c & 0xF]};
-  j.Key("image_hex").Str(hex);
+  j.Str("image_hex", hex);
 }
 
 void AddRefusal(JsonLine& j, const ImageReport& report) {
-  j.Key("error").Text(report.error).Key("kind").Str(report.kind).Close('}');
+  j.Text("error", report.error).Str("kind", report.kind).Close('}');
 }
 
 // What the DOS says of a listed file; the DOS's complaint about it unless
@@ -239,7 +276,7 @@ void AddRefusal(JsonLine& j, const ImageReport& report) {
 void AddFacts(JsonLine& j, const Listing& listing, const ListedEntry& listed, bool copy_error) {
   const DosEntry& e = FactsOf(listing, listed);
   const bool known = DosKnows(listing, listed);
-  j.Key("in_use").Bool(e.in_use);
+  j.Bool("in_use", e.in_use);
   j.Key("size");
   if (known) {
     j.IntOrNull(e.size);
@@ -247,19 +284,19 @@ void AddFacts(JsonLine& j, const Listing& listing, const ListedEntry& listed, bo
     j.Null();
   }
   j.Key("date").TextOrNull(e.date, known && !e.date.empty());
-  j.Key("system").Bool(e.system).Key("invisible").Bool(e.invisible).Key("protection").Int(e.protection);
-  j.Key("lrl").Int(e.lrl).Key("eof").Int(e.eof).Key("ern").Int(e.ern);
-  if (known && !e.error.empty() && !copy_error) j.Key("error").Str(e.error);
+  j.Bool("system", e.system).Bool("invisible", e.invisible).Int("protection", e.protection);
+  j.Int("lrl", e.lrl).Int("eof", e.eof).Int("ern", e.ern);
+  if (known && !e.error.empty() && !copy_error) j.Str("error", e.error);
 }
 
 void AddFile(JsonLine& j, const ImageReport& report, const FileRow& row) {
   j.Open('{');
-  j.Key("item").Text(row.item).Key("shown").Text(row.shown).Key("pc_name").Str(row.pc_name);
-  j.Key("sector").Int(row.sector).Key("entry").Int(row.entry);
+  j.Text("item", row.item).Text("shown", row.shown).Str("pc_name", row.pc_name);
+  j.Int("sector", row.sector).Int("entry", row.entry);
   if (row.copied) {
-    j.Key("bytes").Int(row.bytes);
+    j.Int("bytes", row.bytes);
   } else {
-    j.Key("bytes").Null().Key("error").Text(row.error);
+    j.Key("bytes").Null().Text("error", row.error);
   }
   if (row.listed) AddFacts(j, report.listing, *row.listed, !row.copied);
   j.Close('}');
@@ -277,11 +314,11 @@ std::string_view ReportJsonLine(const ImageReport& report, std::string& buffer) 
   }
   const DosDisk& dos = report.listing.dos;
   const bool known = !dos.dos.empty();
-  j.Key("format").Text(report.format).Key("summary").Text(report.summary).Key("newdos").Bool(report.newdos);
-  j.Key("tracks").Int(report.tracks).Key("sides").Int(report.sides);
-  j.Key("sectors_per_track").Int(report.sectors_per_track).Key("density").Int(report.density);
-  j.Key("sectors_per_granule").Int(report.sectors_per_granule);
-  j.Key("directory").Open('{').Key("first").Int(report.dir_first).Key("last").Int(report.dir_last).Close('}');
+  j.Text("format", report.format).Text("summary", report.summary).Bool("newdos", report.newdos);
+  j.Int("tracks", report.tracks).Int("sides", report.sides);
+  j.Int("sectors_per_track", report.sectors_per_track).Int("density", report.density);
+  j.Int("sectors_per_granule", report.sectors_per_granule);
+  j.Key("directory").Open('{').Int("first", report.dir_first).Int("last", report.dir_last).Close('}');
   j.Key("dos");
   if (known) {
     j.Str(dos.dos);
@@ -301,7 +338,7 @@ std::string_view ReportJsonLine(const ImageReport& report, std::string& buffer) 
   } else {
     j.Null();
   }
-  if (!known) j.Key("dos_note").Str(dos.note);
+  if (!known) j.Str("dos_note", dos.note);
   j.Key("files").Open('[');
   for (const FileRow& row : report.files) AddFile(j, report, row);
   j.Close(']').Close('}');
@@ -317,20 +354,20 @@ std::string_view CheckJsonLine(const ImageReport& report, std::string& buffer) {
     return std::move(j).Line();
   }
   const SectorCounts& c = report.sectors;
-  j.Key("format").Text(report.format);
-  j.Key("sectors").Open('{').Key("total").Int(c.total).Key("intact").Int(c.intact).Key("damaged").Int(c.damaged);
-  j.Key("id_crc_errors").Int(c.id_crc_errors).Key("data_crc_errors").Int(c.data_crc_errors);
-  j.Key("no_data_mark").Int(c.no_data_mark).Key("flagged").Int(c.flagged).Key("truncated").Int(c.truncated);
-  j.Key("unchecked").Int(c.unchecked).Close('}');
-  if (!report.listed) j.Key("directory_error").Text(report.error);
+  j.Text("format", report.format);
+  j.Key("sectors").Open('{').Int("total", c.total).Int("intact", c.intact).Int("damaged", c.damaged);
+  j.Int("id_crc_errors", c.id_crc_errors).Int("data_crc_errors", c.data_crc_errors);
+  j.Int("no_data_mark", c.no_data_mark).Int("flagged", c.flagged).Int("truncated", c.truncated);
+  j.Int("unchecked", c.unchecked).Close('}');
+  if (!report.listed) j.Text("directory_error", report.error);
   j.Key("files").Open('[');
   for (const FileRow& row : report.files) {
     const FileVerdict& v = row.check->verdict;
-    j.Open('{').Key("shown").Text(row.shown).Key("pc_name").Str(row.pc_name);
-    j.Key("integrity").Str(IntegrityName(v.integrity)).Key("bad_sectors").Open('[');
+    j.Open('{').Text("shown", row.shown).Str("pc_name", row.pc_name);
+    j.Str("integrity", IntegrityName(v.integrity)).Key("bad_sectors").Open('[');
     for (const BadSector& b : v.bad) {
-      j.Open('{').Key("track").Int(b.at.track).Key("side").Int(b.at.side).Key("sector").Int(b.at.id);
-      j.Key("problem").Str(VerdictName(b.verdict)).Close('}');
+      j.Open('{').Int("track", b.at.track).Int("side", b.at.side).Int("sector", b.at.id);
+      j.Str("problem", VerdictName(b.verdict)).Close('}');
     }
     j.Close(']').Close('}');
   }
