@@ -92,7 +92,7 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
 FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   FileRow row;
   row.item = win.List1().List(index);
-  row.shown = DosName::FromItem(row.item).Shown();
+  DosName::FromItem(row.item).Shown(row.shown);
   row.sector = win.List1().ItemData(index);
   row.entry = win.List2().ItemData(index);
   row.listed = FindInReport(report, row.sector, row.entry, win.List1().Given(index));

@@ -41,22 +41,25 @@ void DosName::ItemText(std::string& text) const {
 }
 
 std::string DosName::Shown() const {
-  // Each character of the list text in turn, without making it first.
-  char shown[12];
+  std::string shown;
+  Shown(shown);
+  return shown;
+}
+
+void DosName::Shown(std::string& shown) const {
+  // The name up to its first blank, "/" for that blank (at the latest the
+  // one between name and extension), then the characters after it that are
+  // not blanks.
+  char text[12];
+  std::memcpy(text, name.data(), name.size());
   size_t n = 0;
-  bool slash = false;
-  const auto take = [&](char c) {
-    if (c != ' ') {
-      shown[n++] = c;
-    } else if (!slash) {
-      shown[n++] = '/';
-      slash = true;
-    }
-  };
-  for (char c : name) take(c);
-  take(' ');
-  for (char c : ext) take(c);
-  return std::string(shown, n);
+  while (n < name.size() && name[n] != ' ') ++n;
+  text[n++] = '/';
+  for (size_t i = n; i < name.size(); ++i)
+    if (name[i] != ' ') text[n++] = name[i];
+  for (const char c : ext)
+    if (c != ' ') text[n++] = c;
+  shown.assign(text, n);
 }
 
 std::string DosName::CopyName() const {

@@ -24,6 +24,7 @@ struct DosName {
   // As the copy frame shows a list text: the first blank becomes "/",
   // later blanks are dropped ("PROG/CMD", "MY/FILETXT", "README/").
   std::string Shown() const;
+  void Shown(std::string& shown) const;  // into `shown`, in the memory it has
   // The copy's name: the non-blank name bytes, ".", the non-blank
   // extension bytes ("PROG.CMD", "README.").
   std::string CopyName() const;

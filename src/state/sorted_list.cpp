@@ -35,7 +35,11 @@ uint64_t FoldedWord(const unsigned char* bytes) {
 
 SortKey KeyOf(const std::string& text, uint32_t given) {
   unsigned char bytes[kKeyBytes] = {};
-  std::memcpy(bytes, text.data(), std::min(text.size(), kKeyBytes));
+  if (text.size() == 12) {  // a list text: a copy of known length
+    std::memcpy(bytes, text.data(), 12);
+  } else {
+    std::memcpy(bytes, text.data(), std::min(text.size(), kKeyBytes));
+  }
   return {FoldedWord(bytes), FoldedWord(bytes + 8), text.size(), given};
 }
 }  // namespace
@@ -108,18 +112,6 @@ void SortedList::FillLike(const SortedList& model, const std::vector<int32_t>& d
   for (size_t k = 0; k < model.items_.size(); ++k) items_.push_back(Item{model.items_[k].text, data[model.given_[k]]});
   given_ = model.given_;
   new_index_ = model.new_index_;
-}
-
-const std::string& SortedList::List(int index) const { return items_.at(static_cast<size_t>(index)).text; }
-
-int SortedList::Given(int index) const {
-  if (index < 0 || index >= ListCount() || given_.size() != items_.size()) return -1;
-  return static_cast<int>(given_[static_cast<size_t>(index)]);
-}
-
-int32_t SortedList::ItemData(int index) const {
-  if (index < 0 || index >= ListCount()) return 0;
-  return items_[static_cast<size_t>(index)].data;
 }
 
 void SortedList::SetItemData(int index, int32_t value) {

@@ -25,11 +25,17 @@ class SortedList {
   // same order sort alike. data[i] goes with the text given i-th.
   void FillLike(const SortedList& model, const std::vector<int32_t>& data);
   int ListCount() const { return static_cast<int>(items_.size()); }
-  const std::string& List(int index) const;  // item text; index must be valid
+  const std::string& List(int index) const { return items_.at(static_cast<size_t>(index)).text; }  // index must be valid
   // Where the item at `index` was given to the last Fill (or FillLike), -1
   // for an index out of range or once an item was added since.
-  int Given(int index) const;
-  int32_t ItemData(int index) const;         // 0 for an index out of range
+  int Given(int index) const {
+    if (index < 0 || index >= ListCount() || given_.size() != items_.size()) return -1;
+    return static_cast<int>(given_[static_cast<size_t>(index)]);
+  }
+  int32_t ItemData(int index) const {  // 0 for an index out of range
+    if (index < 0 || index >= ListCount()) return 0;
+    return items_[static_cast<size_t>(index)].data;
+  }
   void SetItemData(int index, int32_t value);
   int ListIndex() const { return list_index_; }  // selected index, -1 for none
   void SetListIndex(int index);                  // out-of-range selects none

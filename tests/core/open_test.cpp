@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "directory/dos_name.h"
 #include "image/read_disk_image.h"
 #include "state/disk_error.h"
 #include "support.h"
@@ -264,6 +265,27 @@ TEST(DirectoryWalk, EntriesOfOnePlaceAndTheFirstOfThem) {
     std::vector<uint32_t> at;
     for (const auto& [key, place] : ListedAt(index, f.sector, f.slot)) at.push_back(place);
     EXPECT_EQ(at, f.at) << f.sector << "/" << f.slot;
+  }
+}
+
+// A name three ways, and back from its list text.
+TEST(DosName, ListTextFrameAndCopyNames) {
+  const struct {
+    const char *entry, *item, *shown, *copy;
+  } cases[] = {{"PROG    CMD", "PROG     CMD", "PROG/CMD", "PROG.CMD"},
+               {"MY FILE TXT", "MY FILE  TXT", "MY/FILETXT", "MYFILE.TXT"},
+               {"README     ", "README      ", "README/", "README."},
+               {"ABCDEFGHXYZ", "ABCDEFGH XYZ", "ABCDEFGH/XYZ", "ABCDEFGH.XYZ"},
+               {" LEAD    E ", " LEAD     E ", "/LEADE", "LEAD.E"},
+               {"           ", "            ", "/", "."}};
+  for (const auto& c : cases) {
+    const DosName name = DosName::FromEntry(reinterpret_cast<const uint8_t*>(c.entry));
+    EXPECT_EQ(name.ItemText(), c.item);
+    const DosName back = DosName::FromItem(c.item);
+    EXPECT_EQ(back.Shown(), c.shown) << c.item;
+    EXPECT_EQ(back.CopyName(), c.copy) << c.item;
+    const std::string cut(c.item, 10);  // a short text reads as one padded with blanks
+    EXPECT_EQ(DosName::FromItem(cut).ItemText(), DosName::FromItem(cut + "  ").ItemText());
   }
 }
 
