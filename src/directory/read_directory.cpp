@@ -191,7 +191,8 @@ ListedIndex IndexListed(const std::vector<ListedEntry>& entries) {
   ListedIndex index;
   index.reserve(entries.size());
   for (uint32_t i = 0; i < entries.size(); ++i) index.emplace_back(ListedKey(entries[i].sector, entries[i].slot), i);
-  std::sort(index.begin(), index.end());
+  // The walk lists in directory order, which is already the index's.
+  if (!std::is_sorted(index.begin(), index.end())) std::sort(index.begin(), index.end());
   return index;
 }
 
