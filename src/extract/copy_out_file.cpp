@@ -157,59 +157,32 @@ bool FindNewdosRelativeMap(DiskState& st, Notices& notices, RelativeMap* map) {
   return false;
 }
 
-// The track a plain placement holds: every l in [first, end) lies on it,
-// at l - start counted over side 0 and then side 1, and on the disk.
-struct PlainTrack {
-  int32_t first = 0;
-  int32_t end = 0;
-  int32_t start = 0;     // the track's start, trkstartsec
-  int32_t per_side = 0;  // trkspt
-  int16_t track = 0;
-};
-
 // PlaceFileSector for the sectors of a copy, taken in turn: one on the
-// track last placed on needs neither the conversion nor the check. The
-// geometry stays as it is while the copy locates its sectors.
+// track last placed on, among those the check lets through, needs neither
+// the search nor the check. The geometry stays as it is while the copy
+// locates its sectors.
 struct PlainPlacement {
   LogicalTrack& held;
-  PlainTrack on;
+  LogicalTrack on;  // the held track's sectors that pass the check
 
   void operator()(DiskState& st, int32_t l) {
     if (l >= on.first && l < on.end) {
-      int32_t sector = l - on.start;
-      int16_t side = 0;
-      if (sector >= on.per_side) {
-        side = 1;
-        sector -= on.per_side;
-      }
-      st.TrkToFind = on.track;
-      st.SideToFind = side;
-      st.SecToFind = static_cast<int16_t>(sector + st.firstsecnum);
+      PlaceOnTrack(st, on.track, l);
       return;
     }
     PlaceFileSector(st, held, l);  // throws for a sector off the disk
-    // Of the held track's sectors, those the check lets through: side 0's
-    // when the disk has one side, both sides' when it has two.
+    // Side 0's sectors when the disk has one side, both sides' when it has two.
     const auto t = static_cast<size_t>(held.track);
-    const int32_t per_side = st.trkspt[t], start = st.trkstartsec[t];
     const int32_t sides = std::clamp<int32_t>(st.sides, 0, 2);
-    on = {held.first, std::min(held.end, start + sides * std::max(per_side, 0)), start, per_side,
-          static_cast<int16_t>(held.track)};
+    on = {held.first, std::min(held.end, st.trkstartsec[t] + sides * std::max<int32_t>(st.trkspt[t], 0)), held.track};
   }
 };
 
-// The relative sectors [first, end) of one track.
-struct RelativeTrack {
-  int32_t first = 0;
-  int32_t end = 0;
-  int16_t track = 0;
-};
-
-// A relative sector's place; `held` carries the track from one sector to
-// the next, as for plain sectors.
+// A relative sector's place; `held` carries the track of the relative
+// sectors [first, end) from one sector to the next, as for plain sectors.
 struct RelativePlacement {
   const RelativeMap& map;
-  RelativeTrack held;
+  LogicalTrack held;
 
   void operator()(DiskState& st, int32_t l) {
     if (l < held.first || l >= held.end) {
@@ -218,10 +191,10 @@ struct RelativePlacement {
       if (track >= st.tracks) throw CopyFailed{};
       // l is a 16-bit sector number, per_track at most 32767 * 32767.
       const int32_t first = l - l % map.per_track;
-      held = {first, first + map.per_track, static_cast<int16_t>(track)};
+      held = {first, first + map.per_track, static_cast<int>(track)};
     }
     const int32_t at = l - held.first;
-    st.TrkToFind = held.track;
+    st.TrkToFind = static_cast<int16_t>(held.track);
     st.SideToFind = static_cast<int16_t>(at / map.per_side);
     st.SecToFind = static_cast<int16_t>(at % map.per_side + st.firstsecnum);
   }

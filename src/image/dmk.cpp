@@ -363,7 +363,6 @@ void ScanDmkDirectory(DiskState& st) {
     // search to take it (unless F9), by density.
     const int both_take_fm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(false)));
     const int both_take_mfm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(true)));
-    const int end = static_cast<int>(record_end - record);
     for (int i = 0; i < count; ++i) {
       const uint16_t ptr = DmkPointer(table, i);
       const int at = ptr & kDmkPointerOffset;
@@ -386,35 +385,30 @@ void ScanDmkDirectory(DiskState& st) {
       const int family = found < 0 ? 0 : kDmkIdFieldEnd + static_cast<int>(found);  // 0: none
       const uint8_t b = f[family];
       StoredSector& s = sectors[i];
+      s.id_track = static_cast<uint8_t>(id4);
+      s.id_side = static_cast<uint8_t>(id4 >> 8);
+      s.id = static_cast<uint8_t>(id4 >> 16);
+      s.size_code = static_cast<uint8_t>(id4 >> 24);
+      // The source's data mark: the first family byte, F9 too, in its window.
+      SettleDmkData(d, record + at, 1, family == 0 ? kDmkMarkHorizon + 1 : family, DmkLastMarkStep(mfm), record_end,
+                    s);
       int taken;
       uint8_t data_mark;
       bool dir;
       if (family != 0 && family <= (mfm ? both_take_mfm : both_take_fm) && b != kDataMarkF9) {
-        // The usual field: both take the first family byte.
+        // The usual field: the search takes the same byte.
         taken = at + family;
         data_mark = b;
-        dir = IsDirMark(b);
-        s.mark = b;
-        s.dir_mark = dir;
-        s.data = record + taken + 1;
-        if (DmkDataCut(at, 1, family, static_cast<uint8_t>(id4 >> 24), end)) s.verdict = SectorVerdict::kTruncated;
+        dir = s.dir_mark;
       } else {
         // The search's data mark: the first family byte unless it is F9,
-        // which the search passes over; the source's: the first family
-        // byte, F9 too, in its window.
+        // which the search passes over.
         int64_t mark_at = family != 0 && family <= damindex + 2 ? record + at + family : -1;
         if (mark_at >= 0 && b == kDataMarkF9) mark_at = FindDmkDataMark(st, {record + at, 1}, true);
         taken = mark_at >= 0 ? static_cast<int>(mark_at - record) : at + damindex + 3;
         data_mark = base[taken];
         dir = mark_at >= 0 && IsDirMark(data_mark);
-        s.size_code = static_cast<uint8_t>(id4 >> 24);
-        SettleDmkData(d, record + at, 1, family == 0 ? kDmkMarkHorizon + 1 : family, DmkLastMarkStep(mfm),
-                      record_end, s);
       }
-      s.id_track = static_cast<uint8_t>(id4);
-      s.id_side = static_cast<uint8_t>(id4 >> 8);
-      s.id = static_cast<uint8_t>(id4 >> 16);
-      s.size_code = static_cast<uint8_t>(id4 >> 24);
       for_scan[i] = (id4 & (kScanTrackSide | kScanSectorBits)) | (dir ? kScanDirBit : 0);
       slots[i].fpa = double(record + taken + 1);  // read a byte a step: the step the slot was made with
       slots[i].data_mark = data_mark;

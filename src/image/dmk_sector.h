@@ -18,14 +18,6 @@ constexpr int64_t DmkLastMarkStep(bool mfm) {
   return kDmkIdFieldEnd + (mfm ? kDmkDataMarkWindowMfm : kDmkDataMarkWindowFm) - 1;
 }
 
-// Whether the data field of a sector whose ID field is at p (read every
-// `step` bytes) and whose data mark stands k steps past p runs, with its
-// CRC, up to the end of the record ending at `end` or past it.
-inline bool DmkDataCut(int64_t p, int step, int64_t k, uint8_t size_code, int64_t end) {
-  const int64_t field = 128 << (size_code & 3);
-  return p + (k + field + kDmkDataCrcBytes) * step >= end;
-}
-
 // The data field of a sector whose ID field (at p, read every `step`
 // bytes) is in `s`: the first data mark k steps past p, searched up to
 // k_end (k past k_end: none), and whether the field with its CRC ends
@@ -39,7 +31,8 @@ inline void SettleDmkData(const uint8_t* d, int64_t p, int step, int64_t k, int6
   s.mark = d[p + k * step];
   s.dir_mark = s.mark == kDataMarkDir || s.mark == kDataMarkDirAlt;
   s.data = p + (k + 1) * step;
-  if (DmkDataCut(p, step, k, s.size_code, end)) s.verdict = SectorVerdict::kTruncated;
+  const int64_t field = 128 << (s.size_code & 3);
+  if (p + (k + field + kDmkDataCrcBytes) * step >= end) s.verdict = SectorVerdict::kTruncated;
 }
 
 }  // namespace vornik

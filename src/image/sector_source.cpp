@@ -21,13 +21,9 @@ namespace {
 constexpr int kDmkTablePointers = 64;      // a record's pointer table: up to 64, 0 ends it
 constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
 
-constexpr uint8_t kMarkF8 = 0xF8;
-
-constexpr uint8_t kJv1Ids[kJv1SectorsPerTrack] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};  // a JV1 track's sectors, in order
-
 int FieldBytes(uint8_t size_code) { return 128 << (size_code & 3); }
 
-bool IsAnyDataMark(uint8_t b) { return (b & 0xFC) == kMarkF8; }
+bool IsAnyDataMark(uint8_t b) { return (b & kMarkFamilyMask) == kMarkFamilyBase; }
 
 // Data blocks follow their table in table order, each as long as its entry
 // says; a free entry (track FF) still holds the space of its own size.
@@ -205,11 +201,7 @@ void SectorSource::LayJv1() {
       s.id = static_cast<uint8_t>(n - first);
       s.data = static_cast<int64_t>(n) * kSectorBytes;
       out[n] = s;
-    }
-    if (end - first == kJv1SectorsPerTrack) {
-      std::memcpy(ids + first, kJv1Ids, kJv1SectorsPerTrack);
-    } else {
-      std::memcpy(ids + first, kJv1Ids, end - first);
+      ids[n] = s.id;
     }
     // Side 1 holds nothing: its run is empty.
     runs[2 * static_cast<size_t>(track) + 1] = static_cast<uint32_t>(end);
