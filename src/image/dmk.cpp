@@ -134,12 +134,12 @@ int FirstRecorded(const uint8_t* numbers, int count, int number) {
 
 bool LookUpDmk(DiskState& st) {
   const LocatorIndex& ix = st.locator;
-  if (ix.kind != LocatorIndex::Kind::kDmk || ix.dmk_sides != st.sides || ix.dmk_track_length != st.trkindex ||
-      ix.dmk_damindex != st.damindex) {
+  // A record the index holds (none unless it was built for a DMK), of the geometry it was built for.
+  const int64_t r = int64_t{st.TrkToFind} * st.sides + st.SideToFind;
+  if (static_cast<uint64_t>(r) >= static_cast<uint64_t>(ix.dmk_records) || ix.dmk_sides != st.sides ||
+      ix.dmk_track_length != st.trkindex || ix.dmk_damindex != st.damindex) {
     return false;
   }
-  const int64_t r = int64_t{st.TrkToFind} * st.sides + st.SideToFind;
-  if (r < 0 || r + 1 >= static_cast<int64_t>(ix.dmk_first.size())) return false;
   const uint32_t first = ix.dmk_first[static_cast<size_t>(r)];
   const int count = static_cast<int>(ix.dmk_first[static_cast<size_t>(r) + 1] - first);
   if (count == 0) return false;  // no ID field: the search's own fallback
@@ -244,6 +244,22 @@ struct ScannedField {
   return f;
 }
 
+// A field read a byte a step whose first family byte the search does not
+// take (F9, or one past where the search looks): the source's data mark in
+// `s`, the search's in `slot`, and whether the search's is a directory mark.
+[[gnu::noinline]] bool SettleUnusualDmkField(const DiskState& st, int64_t record, int at, bool mfm, int family,
+                                             int64_t record_end, StoredSector& s, LocatorIndex::DmkSlot& slot) {
+  const uint8_t* d = st.diskbuf.data();
+  // The source's data mark: the first family byte, F9 too, in its window.
+  SettleDmkData(d, record + at, 1, family, DmkLastMarkStep(mfm), record_end, s);
+  // The search's: the first family byte unless it is F9, which the search passes over.
+  int64_t mark_at = family <= st.damindex + 2 ? record + at + family : -1;
+  if (mark_at >= 0 && d[mark_at] == kDataMarkF9) mark_at = FindDmkDataMark(st, {record + at, 1}, true);
+  const int64_t taken = mark_at >= 0 ? mark_at : record + at + st.damindex + 3;
+  slot = {double(taken + 1), d[taken], 1};
+  return mark_at >= 0 && IsDirMark(d[taken]);
+}
+
 // A ScanSector in a word, for a record's run: track, side and sector a
 // byte each from the lowest, the directory mark above them.
 constexpr uint32_t kScanTrackSide = 0x0000FFFF;
@@ -289,7 +305,7 @@ void ScanDmkDirectory(DiskState& st) {
   ix.dmk_first.reserve(records + 1);
   ix.dmk_exact.reserve(records);
   ix.dmk_slots.reserve(expected);
-  ix.dmk_recorded.reserve(expected);
+  ix.dmk_recorded.reserve(expected + LocatorIndex::kDmkRecordedWindow);
   ix.dmk_sectors.reserve(expected);
   // One search of the gap serves the scan and the sector source where it
   // reaches past the distance to the data mark.
@@ -297,6 +313,16 @@ void ScanDmkDirectory(DiskState& st) {
   const bool shared = damindex + 2 <= kDmkMarkHorizon;
   static_assert(kDmkDamDouble + 2 <= kDmkMarkHorizon && kDmkDamSingle + 2 <= kDmkMarkHorizon);
   static_assert(kDmkMarkHorizon >= DmkLastMarkStep(true) && kDmkMarkHorizon >= DmkLastMarkStep(false));
+  // The last place past the ID mark a family byte may stand for the source
+  // to take it as the data mark (whatever byte it is) and for the search to
+  // take it (unless F9), by density.
+  const int both_take_fm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(false)));
+  const int both_take_mfm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(true)));
+  // A record's sectors, slots and numbers are made here and added to the
+  // index together.
+  StoredSector made[kDmkPointers];
+  LocatorIndex::DmkSlot took[kDmkPointers];
+  uint8_t numbers[kDmkPointers];
   for (int64_t record = kDmkHeaderSize; record < st.fileend; record += st.trkindex, ++k) {
     // The pointer table, read in place where all of it lies in the image.
     const uint8_t* table = d + record;
@@ -319,19 +345,9 @@ void ScanDmkDirectory(DiskState& st) {
       CheckTrackIndex(k / st.sides, "trkspt");
       st.trkspt[k / st.sides] = static_cast<int16_t>(count);
     }
-    const int track = static_cast<int>(k / st.sides), side = static_cast<int>(k % st.sides);
-    // Room for the record's slots, filled in place.
-    const size_t first = ix.dmk_slots.size();
-    ix.dmk_first.push_back(static_cast<uint32_t>(first));
-    ix.dmk_slots.resize(first + static_cast<size_t>(count));
-    ix.dmk_recorded.resize(first + static_cast<size_t>(count));
     StoredSector proto;  // what a sector of this record is before its ID field is read
-    proto.track = static_cast<int16_t>(track);
-    proto.side = static_cast<uint8_t>(side);
-    ix.dmk_sectors.resize(first + static_cast<size_t>(count), proto);
-    LocatorIndex::DmkSlot* const slots = ix.dmk_slots.data() + first;
-    uint8_t* const recorded = ix.dmk_recorded.data() + first;
-    StoredSector* const sectors = ix.dmk_sectors.data() + first;
+    proto.track = static_cast<int16_t>(k / st.sides);
+    proto.side = static_cast<uint8_t>(k % st.sides);
     // The bytes the sector source reads of this record, which ends its windows.
     const int64_t record_end = std::min<int64_t>(record + st.trkindex, st.fileend);
     bool exact = record + st.trkindex <= st.fileend && count < kDmkPointers && DmkPointer(table, count) == 0;
@@ -358,63 +374,50 @@ void ScanDmkDirectory(DiskState& st) {
       }
       for (; added < upto; ++added) scan.Add(UnpackScanSector(for_scan[added]));
     };
-    // The last place past the ID mark a family byte may stand for the
-    // source to take it as the data mark (whatever byte it is) and for the
-    // search to take it (unless F9), by density.
-    const int both_take_fm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(false)));
-    const int both_take_mfm = std::min<int>(damindex + 2, static_cast<int>(DmkLastMarkStep(true)));
     for (int i = 0; i < count; ++i) {
       const uint16_t ptr = DmkPointer(table, i);
       const int at = ptr & kDmkPointerOffset;
       const bool mfm = (ptr & kDmkPointerDouble) != 0;
-      if (at >= vouched || (!mfm && may_double && base[at] == kDmkIdMark && base[at + 1] == kDmkIdMark)) {
+      // An ID field read a byte a step, when every byte either search looks at lies in the record.
+      const uint8_t* const f = base + at;
+      if (at >= vouched || (!mfm && may_double && f[0] == kDmkIdMark && f[1] == kDmkIdMark)) {
         exact = false;  // the source walks this record itself
         add_to_scan(i);
         const ScannedField odd = ScanOddDmkField(st, record, ptr, hdr4);
         for_scan[i] = PackScanSector(odd.sector);
-        slots[i] = odd.slot;
-        recorded[i] = static_cast<uint8_t>(odd.sector.sector);
+        made[i] = proto;
+        took[i] = odd.slot;
+        numbers[i] = static_cast<uint8_t>(odd.sector.sector);
         continue;
       }
-      // An ID field read a byte a step, and every byte either search looks at lies in the record.
-      const uint8_t* const f = base + at;
-      // Track, side, sector and size code, the first byte lowest.
+      // The first family byte past the ID field (none up to the horizon:
+      // one past it).
+      const int family = kDmkIdFieldEnd + FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
       const uint32_t id4 = static_cast<uint32_t>(f[1]) | static_cast<uint32_t>(f[2]) << 8 |
                            static_cast<uint32_t>(f[3]) << 16 | static_cast<uint32_t>(f[4]) << 24;
-      const int64_t found = FindMarkFamilyInHorizon(f + kDmkIdFieldEnd);
-      const int family = found < 0 ? 0 : kDmkIdFieldEnd + static_cast<int>(found);  // 0: none
-      const uint8_t b = f[family];
-      StoredSector& s = sectors[i];
+      StoredSector& s = made[i];
+      std::memcpy(&s, &proto, sizeof s);  // copied whole: one or two moves
       s.id_track = static_cast<uint8_t>(id4);
       s.id_side = static_cast<uint8_t>(id4 >> 8);
       s.id = static_cast<uint8_t>(id4 >> 16);
       s.size_code = static_cast<uint8_t>(id4 >> 24);
-      // The source's data mark: the first family byte, F9 too, in its window.
-      SettleDmkData(d, record + at, 1, family == 0 ? kDmkMarkHorizon + 1 : family, DmkLastMarkStep(mfm), record_end,
-                    s);
-      int taken;
-      uint8_t data_mark;
       bool dir;
-      if (family != 0 && family <= (mfm ? both_take_mfm : both_take_fm) && b != kDataMarkF9) {
-        // The usual field: the search takes the same byte.
-        taken = at + family;
-        data_mark = b;
+      if (family <= (mfm ? both_take_mfm : both_take_fm) && f[family] != kDataMarkF9) {
+        // The usual field: the source and the search take the same byte.
+        SettleDmkData(d, record + at, 1, family, DmkLastMarkStep(mfm), record_end, s);
+        took[i] = {double(record + at + family + 1), s.mark, 1};  // read a byte a step
         dir = s.dir_mark;
       } else {
-        // The search's data mark: the first family byte unless it is F9,
-        // which the search passes over.
-        int64_t mark_at = family != 0 && family <= damindex + 2 ? record + at + family : -1;
-        if (mark_at >= 0 && b == kDataMarkF9) mark_at = FindDmkDataMark(st, {record + at, 1}, true);
-        taken = mark_at >= 0 ? static_cast<int>(mark_at - record) : at + damindex + 3;
-        data_mark = base[taken];
-        dir = mark_at >= 0 && IsDirMark(data_mark);
+        dir = SettleUnusualDmkField(st, record, at, mfm, family, record_end, s, took[i]);
       }
       for_scan[i] = (id4 & (kScanTrackSide | kScanSectorBits)) | (dir ? kScanDirBit : 0);
-      slots[i].fpa = double(record + taken + 1);  // read a byte a step: the step the slot was made with
-      slots[i].data_mark = data_mark;
-      recorded[i] = static_cast<uint8_t>(id4 >> 16);
+      numbers[i] = static_cast<uint8_t>(id4 >> 16);
     }
     add_to_scan(count);
+    ix.dmk_first.push_back(static_cast<uint32_t>(ix.dmk_slots.size()));
+    ix.dmk_slots.insert(ix.dmk_slots.end(), took, took + count);
+    ix.dmk_recorded.insert(ix.dmk_recorded.end(), numbers, numbers + count);
+    ix.dmk_sectors.insert(ix.dmk_sectors.end(), made, made + count);
     ix.dmk_exact.push_back(exact);
     last_record = record;
   }
@@ -425,6 +428,7 @@ void ScanDmkDirectory(DiskState& st) {
   ix.dmk_track_length = st.trkindex;
   ix.dmk_sides = st.sides;
   ix.dmk_damindex = st.damindex;
+  ix.dmk_records = static_cast<int32_t>(k);
   ix.kind = LocatorIndex::Kind::kDmk;
 }
 

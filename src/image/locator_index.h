@@ -72,6 +72,8 @@ struct LocatorIndex {
   // Slot by slot, the sector the source makes of that ID field; only those
   // of exact records are filled in.
   std::vector<StoredSector> dmk_sectors;
+  // The records indexed: 0 until a scan has indexed the whole image.
+  int32_t dmk_records = 0;
   // The geometry the DMK part was built for.
   int32_t dmk_track_length = 0;
   int16_t dmk_sides = 0;
@@ -94,6 +96,7 @@ struct LocatorIndex {
     jv3_entries.clear();
     jv3_place.clear();
     jv3_all_listed = false;
+    dmk_records = 0;
     dmk_slots.clear();
     dmk_recorded.clear();
     dmk_first.clear();

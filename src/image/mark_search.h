@@ -24,12 +24,13 @@ int64_t FindDataMarkIn(const uint8_t* d, int64_t from, int64_t to, bool with_f9)
 // The bytes from the end of a DMK ID field up to kDmkMarkHorizon past its mark.
 constexpr int kDmkHorizonBytes = kDmkMarkHorizon - kDmkIdFieldEnd + 1;
 // FindDataMarkIn(w, 0, kDmkHorizonBytes - 1, true) for a window that lies
-// wholly in the buffer: the offset of its first F8-FB byte, or -1. Inline:
-// the scan asks once for every sector.
-inline int64_t FindMarkFamilyInHorizon(const uint8_t* w) {
+// wholly in the buffer: the offset of its first F8-FB byte, or
+// kDmkHorizonBytes when there is none. Inline: the scan asks once for
+// every sector.
+inline int FindMarkFamilyInHorizon(const uint8_t* w) {
 #if defined(__SSE2__)
   // Three loads cover the window, the last overlapping the second.
-  static_assert(kDmkHorizonBytes > 32 && kDmkHorizonBytes <= 48);
+  static_assert(kDmkHorizonBytes > 32 && kDmkHorizonBytes < 64);
   const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkFamilyMask));
   const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkFamilyBase));
   const auto hits = [&](int at) {
@@ -37,10 +38,10 @@ inline int64_t FindMarkFamilyInHorizon(const uint8_t* w) {
     return uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, mask), base)))};
   };
   constexpr int kLast = kDmkHorizonBytes - 16;
-  const uint64_t all = hits(0) | hits(16) << 16 | hits(kLast) << kLast;
-  return all != 0 ? std::countr_zero(all) : -1;
+  return std::countr_zero(hits(0) | hits(16) << 16 | hits(kLast) << kLast | uint64_t{1} << kDmkHorizonBytes);
 #else
-  return FindDataMarkIn(w, 0, kDmkHorizonBytes - 1, true);
+  const int64_t at = FindDataMarkIn(w, 0, kDmkHorizonBytes - 1, true);
+  return at < 0 ? kDmkHorizonBytes : static_cast<int>(at);
 #endif
 }
 
