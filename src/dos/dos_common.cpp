@@ -66,17 +66,6 @@ bool LoadDirectory(const SectorSource& source, Directory& dir, int entry_sectors
   return true;
 }
 
-// Each name byte is XORed in, then the hash turns left by one bit; 0 is
-// never stored, so it becomes 1. Turning distributes over XOR, so byte i
-// ends up turned left 11 - i times (mod 8): each is turned once, in place.
-uint8_t NameHash(const uint8_t* n) {
-  const uint8_t h = std::rotl(static_cast<uint8_t>(n[0] ^ n[8]), 3) ^ std::rotl(static_cast<uint8_t>(n[1] ^ n[9]), 2) ^
-                    std::rotl(static_cast<uint8_t>(n[2] ^ n[10]), 1) ^ n[3] ^ std::rotl(n[4], 7) ^ std::rotl(n[5], 6) ^
-                    std::rotl(n[6], 5) ^ std::rotl(n[7], 4);
-  static_assert(kNameBytes == 11);
-  return h == 0 ? 1 : h;
-}
-
 namespace {
 bool NameChar(uint8_t c) { return (c >= 0x30 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A); }
 

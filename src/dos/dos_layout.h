@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -104,7 +105,17 @@ SideShape ShapeOf(const SectorSource& source, int track, int side);
 // HIT is not on the disk.
 bool LoadDirectory(const SectorSource& source, Directory& dir, int entry_sectors);
 
-uint8_t NameHash(const uint8_t* name);
+// Each name byte is XORed in, then the hash turns left by one bit; 0 is
+// never stored, so it becomes 1. Turning distributes over XOR, so byte i
+// ends up turned left 11 - i times (mod 8): each is turned once, in place.
+inline uint8_t NameHash(const uint8_t* n) {
+  const uint8_t h = std::rotl(static_cast<uint8_t>(n[0] ^ n[8]), 3) ^ std::rotl(static_cast<uint8_t>(n[1] ^ n[9]), 2) ^
+                    std::rotl(static_cast<uint8_t>(n[2] ^ n[10]), 1) ^ n[3] ^ std::rotl(n[4], 7) ^ std::rotl(n[5], 6) ^
+                    std::rotl(n[6], 5) ^ std::rotl(n[7], 4);
+  static_assert(kNameBytes == 11);
+  return h == 0 ? 1 : h;
+}
+
 // Whether a HIT byte is the hash of `name`; a 0 byte (a free slot) never is.
 inline bool HitMatches(uint8_t hit, const uint8_t* name) { return hit != 0 && hit == NameHash(name); }
 // YYYY-MM, or YYYY-MM-DD when `day` is given (years 1000 to 9999).
