@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <bitset>
+#include <cstddef>
 #include <cstring>
 
 #include "dos/dos_layout.h"
@@ -148,7 +149,20 @@ bool AddExtents(const SectorSource& source, const Directory& dir, uint8_t unit, 
   DiskSector* put = out.data() + from;
   for (int64_t left = n; left > 0;) {
     const int run = static_cast<int>(std::min<int64_t>(left, num.spt - pos));
-    for (int k = 0; k < run; ++k) put[k] = {at.track, at.side, static_cast<uint8_t>(num.first_id + pos + k)};
+    const DiskSector start{at.track, at.side, static_cast<uint8_t>(num.first_id + pos)};
+    if constexpr (std::endian::native == std::endian::little) {
+      // As one word each, the ID in the top byte: adding to it wraps the ID
+      // as a byte does and leaves track and side alone.
+      static_assert(sizeof(DiskSector) == 4 && offsetof(DiskSector, id) == 3);
+      uint32_t word;
+      std::memcpy(&word, &start, sizeof word);
+      for (int k = 0; k < run; ++k) {
+        const uint32_t next = word + (static_cast<uint32_t>(k) << 24);
+        std::memcpy(static_cast<void*>(put + k), &next, sizeof next);
+      }
+    } else {
+      for (int k = 0; k < run; ++k) put[k] = {start.track, start.side, static_cast<uint8_t>(start.id + k)};
+    }
     put += run;
     left -= run;
     pos = 0;
