@@ -54,15 +54,33 @@ SideShape ShapeOf(const SectorSource& source, int track, int side) {
 }
 
 bool LoadDirectory(const SectorSource& source, Directory& dir, int entry_sectors) {
-  if (!ReadSector(source, Locate(dir.numbering, dir.gat_rel), dir.gat) ||
-      !ReadSector(source, Locate(dir.numbering, dir.gat_rel + 1), dir.hit)) {
+  const Numbering& n = dir.numbering;
+  if (!ReadSector(source, Locate(n, dir.gat_rel), dir.gat) || !ReadSector(source, Locate(n, dir.gat_rel + 1), dir.hit)) {
     return false;
   }
-  dir.where.resize(static_cast<size_t>(entry_sectors));
-  dir.sectors.resize(static_cast<size_t>(entry_sectors));
-  for (int i = 0; i < entry_sectors; ++i) {
-    dir.where[i] = Locate(dir.numbering, dir.gat_rel + 2 + i);
-    if (!ReadSector(source, dir.where[i], dir.sectors[i])) dir.sectors[i].fill(0);
+  const int count = entry_sectors;
+  static_assert(kMaxEntrySectors <= 64);
+  dir.where.resize(static_cast<size_t>(count));
+  dir.sectors.resize(static_cast<size_t>(count));
+  // Row by row (relative sectors row x SPT on lie on one track side), each
+  // side's sectors walked once: of those recording a wanted ID the first is
+  // taken, the one ReadSector would find.
+  const int64_t from = dir.gat_rel + 2;
+  uint64_t seen = 0, whole = 0;  // bit i: entry sector i met; read in full
+  for (int64_t row = from / n.spt; row * n.spt < from + count; ++row) {
+    const DiskSector place = Locate(n, row * n.spt);
+    const int first = static_cast<int>(row * n.spt - from);  // the entry sector at the row's first ID
+    for (const StoredSector& s : source.OnTrack(place.track, place.side)) {
+      const int pos = static_cast<uint8_t>(s.id - n.first_id);
+      const int i = first + pos;
+      if (pos >= n.spt || i < 0 || i >= count || (seen >> i & 1)) continue;
+      seen |= uint64_t{1} << i;
+      if (source.Read(s, dir.sectors[i]) == kSectorBytes) whole |= uint64_t{1} << i;
+    }
+  }
+  for (int i = 0; i < count; ++i) {
+    dir.where[i] = Locate(n, from + i);
+    if (!(whole >> i & 1)) dir.sectors[i].fill(0);
   }
   return true;
 }

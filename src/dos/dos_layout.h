@@ -101,8 +101,8 @@ struct SideShape {
   int first_id = 0;
 };
 SideShape ShapeOf(const SectorSource& source, int track, int side);
-// Reads GAT, HIT and `entry_sectors` entry sectors; false when the GAT or
-// HIT is not on the disk.
+// Reads GAT, HIT and `entry_sectors` (at most kMaxEntrySectors) entry
+// sectors; false when the GAT or HIT is not on the disk.
 bool LoadDirectory(const SectorSource& source, Directory& dir, int entry_sectors);
 
 // Each name byte is XORed in, then the hash turns left by one bit; 0 is

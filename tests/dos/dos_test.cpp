@@ -182,6 +182,13 @@ TEST(Dos32, EntriesThatRealDisksLack) {
   EXPECT_EQ(AssembleFile(r.source, main, true, &error), want);
   // ERN past the allocation: the whole-sector copy takes what is allocated.
   EXPECT_EQ(AssembleFile(r.source, *r.Entry("BIG     DAT"), false, &error), SectorsOf(disk, Range(280, 284)));
+  // A later copy of an entry sector on its track is not the one read.
+  Sector junk = disk.Logical(172);
+  junk.data = disk.Logical(300).data;
+  disk.At(17, 0).sectors.push_back(junk);
+  DosRead twice(ToJv3(disk));
+  EXPECT_EQ(twice.disk.dos, "LDOS 5.1") << twice.disk.note;
+  EXPECT_EQ(twice.disk.entries.size(), 6u);
 }
 
 // The hash index decides whether the directory is believed.
