@@ -305,18 +305,8 @@ const StoredSector* SectorSource::Find(int track, int side, int id) const {
 // Where the bytes readable for `sector` end: the image, or the sector's own
 // DMK track record.
 int64_t SectorSource::EndFor(const StoredSector& sector) const {
-  int64_t end = static_cast<int64_t>(image_.size());
-  if (geometry_.format == ImageFormat::kDmk) {
-    const int64_t record = int64_t{sector.track} * geometry_.sides + sector.side;
-    end = std::min(end, kDmkHeaderSize + (record + 1) * geometry_.track_length);
-  }
-  return end;
-}
-
-const uint8_t* SectorSource::View(const StoredSector& sector, size_t count) const {
-  if (sector.data < 0 || sector.step != 1 || static_cast<int64_t>(count) > FieldBytes(sector.size_code)) return nullptr;
-  if (sector.data + static_cast<int64_t>(count) > EndFor(sector)) return nullptr;
-  return image_.data() + sector.data;
+  const int64_t end = static_cast<int64_t>(image_.size());
+  return geometry_.format == ImageFormat::kDmk ? std::min(end, DmkRecordEnd(sector)) : end;
 }
 
 size_t SectorSource::Read(const StoredSector& sector, std::span<uint8_t> out) const {

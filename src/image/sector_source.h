@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/dmk_check.h"
+#include "image/layout.h"
 
 namespace vornik {
 
@@ -70,7 +71,14 @@ class SectorSource {
   size_t Read(const StoredSector& sector, std::span<uint8_t> out) const;
   // The first `count` data bytes of `sector` where the image holds them one
   // after another, all of them as Read would give them; else nothing.
-  const uint8_t* View(const StoredSector& sector, size_t count) const;
+  // Inline: the DOS layer takes most of its sectors this way.
+  const uint8_t* View(const StoredSector& sector, size_t count) const {
+    if (sector.data < 0 || sector.step != 1 || count > (size_t{128} << (sector.size_code & 3))) return nullptr;
+    const int64_t end = sector.data + static_cast<int64_t>(count);
+    if (end > static_cast<int64_t>(image_.size())) return nullptr;
+    if (geometry_.format == ImageFormat::kDmk && end > DmkRecordEnd(sector)) return nullptr;
+    return image_.data() + sector.data;
+  }
 
  private:
   void LayJv1();
@@ -78,6 +86,11 @@ class SectorSource {
   void Index();
   void IndexRecords(const std::vector<uint32_t>& record_first);
   int64_t EndFor(const StoredSector& sector) const;
+  // Where the DMK track record that holds `sector` ends.
+  int64_t DmkRecordEnd(const StoredSector& sector) const {
+    const int64_t record = int64_t{sector.track} * geometry_.sides + sector.side;
+    return kDmkHeaderSize + (record + 1) * geometry_.track_length;
+  }
 
   std::span<const uint8_t> image_;
   SourceGeometry geometry_;
