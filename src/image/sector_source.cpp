@@ -21,13 +21,16 @@ namespace {
 constexpr int kDmkTablePointers = 64;      // a record's pointer table: up to 64, 0 ends it
 constexpr int kMaxTracks = 256;            // a track number is one byte in an ID field
 
+// The numbers of a JV1 track's sectors: their places on it.
+constexpr uint8_t kJv1Ids[kJv1SectorsPerTrack] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+
 int FieldBytes(uint8_t size_code) { return 128 << (size_code & 3); }
 
 bool IsAnyDataMark(uint8_t b) { return (b & kMarkFamilyMask) == kMarkFamilyBase; }
 
 // Data blocks follow their table in table order, each as long as its entry
 // says; a free entry (track FF) still holds the space of its own size.
-void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, std::vector<StoredSector>& out) {
+void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, SectorList& out) {
   const int64_t size = static_cast<int64_t>(image.size());
   int entries = static_cast<int>(std::clamp<int64_t>((size - header) / kJv3EntryBytes, 0, kJv3Entries));
   const uint8_t* table = image.data() + header;
@@ -39,13 +42,13 @@ void AddJv3Block(std::span<const uint8_t> image, int64_t header, int64_t data, s
     if (e[0] == kJv3FreeTrack) {
       data += Jv3FreeBlockBytes(e[2]);
     } else {
-      data += PutJv3Sector(out.emplace_back(), e[0], e[1], e[2], data, size);
+      data += PutJv3Sector(out.emplace_back(StoredSector{}), e[0], e[1], e[2], data, size);
     }
   }
 }
 
 // The first header block, and the second where there is one.
-void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
+void AddJv3(std::span<const uint8_t> image, SectorList& out) {
   AddJv3Block(image, 0, kJv3DataStart, out);
   const Jv3Blocks blocks = Jv3BlocksOf(image);
   if (blocks.count == 2) AddJv3Block(image, blocks.header2, blocks.data2, out);
@@ -54,12 +57,12 @@ void AddJv3(std::span<const uint8_t> image, std::vector<StoredSector>& out) {
 // One ID mark of a DMK record: its ID field, then the first data mark in
 // the window that follows the ID CRC.
 void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, uint16_t pointer, bool undoubled,
-                  int track, int side, std::vector<StoredSector>& out) {
+                  int track, int side, SectorList& out) {
   const uint8_t* d = image.data();
   const int64_t p = record + (pointer & kDmkIdPointerOffset);
   const bool mfm = (pointer & kDmkPointerDouble) != 0;
   const int step = (!mfm && !undoubled && p + 1 < end && d[p] == kDmkIdMark && d[p + 1] == kDmkIdMark) ? 2 : 1;
-  StoredSector& s = out.emplace_back();
+  StoredSector& s = out.emplace_back(StoredSector{});
   s.track = static_cast<int16_t>(track);
   s.side = static_cast<uint8_t>(side);
   s.step = static_cast<uint8_t>(step);
@@ -87,11 +90,16 @@ void AddDmkSector(std::span<const uint8_t> image, int64_t record, int64_t end, u
   SettleDmkData(d, p, step, k, k_end, end, s);
 }
 
+// Whether the scan walked the DMK records of this geometry.
+bool ScannedThis(const LocatorIndex* ix, const SourceGeometry& g) {
+  return ix != nullptr && ix->kind == LocatorIndex::Kind::kDmk && ix->dmk_track_length == g.track_length &&
+         ix->dmk_sides == g.sides;
+}
+
 // The scan's sectors of record k, when it walked this geometry and marked
 // the record exact.
 std::span<const StoredSector> ScannedRecord(const LocatorIndex* ix, const SourceGeometry& g, int64_t k) {
-  if (ix == nullptr || ix->kind != LocatorIndex::Kind::kDmk || ix->dmk_track_length != g.track_length ||
-      ix->dmk_sides != g.sides || k >= static_cast<int64_t>(ix->dmk_exact.size()) || !ix->dmk_exact[static_cast<size_t>(k)]) {
+  if (!ScannedThis(ix, g) || k >= static_cast<int64_t>(ix->dmk_exact.size()) || !ix->dmk_exact[static_cast<size_t>(k)]) {
     return {};
   }
   const uint32_t first = ix->dmk_first[static_cast<size_t>(k)];
@@ -101,7 +109,7 @@ std::span<const StoredSector> ScannedRecord(const LocatorIndex* ix, const Source
 // Records in file order: each record's sectors are one track side's run.
 // `record_first` gets where each record's sectors start, and the end.
 void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify, const LocatorIndex* scanned,
-            std::vector<StoredSector>& out, std::vector<uint8_t>& ids, std::vector<uint32_t>& record_first) {
+            SectorList& out, std::vector<uint8_t>& ids, std::vector<uint32_t>& record_first) {
   record_first.assign(1, 0);
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(image.size()),
                                          kDmkHeaderSize + int64_t{kMaxTracks} * g.sides * g.track_length);
@@ -114,8 +122,13 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
     ++first_count;
   }
   const size_t records = static_cast<size_t>((size - kDmkHeaderSize) / g.track_length + 1);
-  out.reserve(records * first_count);
-  ids.reserve(records * first_count);
+  // Or as many as the scan met, when it walked this geometry: a first
+  // track formatted with fewer sectors than the rest would have the lists
+  // grow, and copy what they hold, again and again.
+  size_t room = records * first_count;
+  if (ScannedThis(scanned, g)) room = std::max(room, scanned->dmk_sectors.size());
+  out.reserve(room);
+  ids.reserve(room);
   record_first.reserve(records + 1);
   int64_t k = 0;
   for (int64_t record = kDmkHeaderSize; record < size; record += g.track_length, ++k) {
@@ -126,7 +139,9 @@ void AddDmk(std::span<const uint8_t> image, const SourceGeometry& g, bool verify
     const std::span<const StoredSector> scanned_sectors =
         end == record + g.track_length ? ScannedRecord(scanned, g, k) : std::span<const StoredSector>();
     if (!scanned_sectors.empty()) {
-      out.insert(out.end(), scanned_sectors.begin(), scanned_sectors.end());
+      const size_t at = out.size();
+      out.resize(at + scanned_sectors.size());
+      std::memcpy(out.data() + at, scanned_sectors.data(), scanned_sectors.size_bytes());
       const uint8_t* recorded = scanned->dmk_recorded.data() + (scanned_sectors.data() - scanned->dmk_sectors.data());
       ids.insert(ids.end(), recorded, recorded + scanned_sectors.size());
     } else {
@@ -197,12 +212,13 @@ void SectorSource::LayJv1() {
     s.mark = s.dir_mark ? kDataMarkDir : kDataMarkNormal;
     const size_t first = static_cast<size_t>(track) * kJv1SectorsPerTrack;
     const size_t end = std::min(first + kJv1SectorsPerTrack, count);
-    for (size_t n = first; n < end; ++n) {
-      s.id = static_cast<uint8_t>(n - first);
-      s.data = static_cast<int64_t>(n) * kSectorBytes;
-      out[n] = s;
-      ids[n] = s.id;
+    const int held = static_cast<int>(end - first);
+    for (int i = 0; i < held; ++i) {
+      s.id = static_cast<uint8_t>(i);
+      s.data = static_cast<int64_t>(first + static_cast<size_t>(i)) * kSectorBytes;
+      out[first + static_cast<size_t>(i)] = s;
     }
+    std::memcpy(ids + first, kJv1Ids, static_cast<size_t>(held));
     // Side 1 holds nothing: its run is empty.
     runs[2 * static_cast<size_t>(track) + 1] = static_cast<uint32_t>(end);
     runs[2 * static_cast<size_t>(track) + 2] = static_cast<uint32_t>(end);

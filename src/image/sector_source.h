@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "image/dmk_check.h"
@@ -35,6 +38,29 @@ struct StoredSector {
   int64_t data = -1;      // offset in the image of the first data byte; -1 when there is none
   bool operator==(const StoredSector&) const = default;
 };
+
+// Memory for sectors that the pass finding them writes whole: making room
+// (resize) leaves them unwritten rather than writing a default sector into
+// each one first. A sector added one at a time is given whole, as
+// emplace_back(StoredSector{}).
+template <class T>
+struct UnwrittenAllocator : std::allocator<T> {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_aggregate_v<T>);
+  template <class U>
+  struct rebind {
+    using other = UnwrittenAllocator<U>;
+  };
+  UnwrittenAllocator() = default;
+  template <class U>
+  UnwrittenAllocator(const UnwrittenAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U*) noexcept {}
+  template <class U, class... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+using SectorList = std::vector<StoredSector, UnwrittenAllocator<StoredSector>>;
 
 // How the image was identified: enough to walk its sectors.
 struct SourceGeometry {
@@ -94,7 +120,7 @@ class SectorSource {
 
   std::span<const uint8_t> image_;
   SourceGeometry geometry_;
-  std::vector<StoredSector> sectors_;
+  SectorList sectors_;
   std::vector<uint32_t> track_first_;  // index into sectors_ of each (track, side) run, + end
   std::vector<uint8_t> ids_;           // the recorded number of each of sectors_, for Find
   int tracks_ = 0;
