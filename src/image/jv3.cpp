@@ -4,6 +4,7 @@
 // byte right after the first block's data, then that block's data.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <span>
 
 #include "image/dmk_check.h"
@@ -245,10 +246,11 @@ static int16_t PlaceSectors(LocatorIndex& ix, size_t key) {
 // The entries FindSectorJv3 can match, grouped by track byte and side in
 // table order: those the walk to the first free entry counted in `keys`,
 // then those in use behind it. Entries of track byte FF (free ones,
-// mostly) are left out: a lookup of track 255 searches.
+// mostly) are left out: a lookup of track 255 searches. ix.jv3_entries
+// comes holding the entries the walk met, in table order.
 static void IndexJv3(DiskState& st, const Jv3Blocks& blocks, WalkStop stop, KeyCount keys) {
   LocatorIndex& ix = st.locator;
-  ix.Clear();
+  const size_t walked = ix.jv3_entries.size();
   const int64_t examined = std::min<int64_t>(kJv3Entries, (int64_t{st.fileend} + kJv3EntryBytes - 1) / kJv3EntryBytes);
   ix.jv3_examined = static_cast<int>(examined);
   ix.jv3_cut = examined < kJv3Entries;
@@ -270,13 +272,18 @@ static void IndexJv3(DiskState& st, const Jv3Blocks& blocks, WalkStop stop, KeyC
   std::fill(next.begin() + static_cast<std::ptrdiff_t>(keys_used) + 1, next.end(), next[keys_used]);
   ix.jv3_first = next;
   const size_t listed = next.back();
-  ix.jv3_entries.resize(listed);
+  // The walk met them all, in key order: its list is the index's.
+  const bool taken = keys.in_order && listed == walked;
+  if (!taken) {
+    ix.jv3_entries.clear();
+    ix.jv3_entries.resize(listed);
+  }
   // In key order, each entry follows the one before it. The counts cover
   // every entry placed; the bounds are kept all the same, so that a count
   // short of them could only leave an entry out, never write past the list.
   size_t in_order_at = 0;
   bool all_placed = true;
-  for (int b = 0; b < blocks.count; ++b) {
+  for (int b = 0; b < blocks.count && !taken; ++b) {
     const uint8_t* table = TableOf(st, blocks, b);
     int64_t data = b == 0 ? kJv3DataStart : blocks.data2;  // the source's data blocks, in table order
     for (int i = 0; i < used[b]; ++i) {
@@ -421,11 +428,23 @@ void ScanJv3Directory(DiskState& st) {
   DirectoryScan scan(st, false);
   KeyCount keys;
   int last_track = 1;  // a table without any used entry counts two tracks
+  // The entries met, for the index: up to the first free one, each block
+  // is in use throughout, so the n-th met is entry n.
+  const auto met = std::make_unique_for_overwrite<LocatorIndex::Jv3Entry[]>(static_cast<size_t>(blocks.count) * kJv3Entries);
+  int n = 0;
+  int64_t data = kJv3DataStart;
   const WalkStop stop = WalkToFreeEntry(st, blocks, [&](const uint8_t* e) {
     scan.Add({e[0], e[2] & kJv3FlagSide1, e[1], (e[2] & kJv3FlagDirMark) != 0});
     last_track = e[0];
     keys.Add(e);
+    if (n == kJv3Entries) data = blocks.data2;
+    met[n] = {static_cast<uint16_t>(n), e[1], e[2], static_cast<uint32_t>(data)};
+    data += Jv3UsedBlockBytes(e[2]);
+    ++n;
   });
+  LocatorIndex& ix = st.locator;
+  ix.Clear();
+  ix.jv3_entries.assign(met.get(), met.get() + n);
   scan.Finish();
   st.tracks = static_cast<int16_t>(1 + last_track);
   IndexJv3(st, blocks, stop, keys);
