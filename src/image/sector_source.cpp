@@ -266,10 +266,15 @@ void SectorSource::IndexRecords(const std::vector<uint32_t>& record_first) {
   while (used > 0 && record_first[used] == record_first[used - 1]) --used;
   tracks_ = static_cast<int>((used + sides - 1) / sides);
   track_first_.resize(2 * static_cast<size_t>(tracks_) + 1);
-  for (size_t key = 0; key < track_first_.size(); ++key) {
+  const size_t keys = track_first_.size();
+  if (sides == 2) {
+    // Record r is track side r.
+    const size_t copied = std::min(keys, records + 1);
+    std::copy_n(record_first.begin(), copied, track_first_.begin());
+    std::fill(track_first_.begin() + static_cast<std::ptrdiff_t>(copied), track_first_.end(), record_first[records]);
+  } else {
     // Side 1 of a single-sided image holds nothing: its run starts where the next track's does.
-    const size_t r = std::min((key / 2) * sides + std::min(key % 2, sides), records);
-    track_first_[key] = record_first[r];
+    for (size_t key = 0; key < keys; ++key) track_first_[key] = record_first[std::min((key + 1) / 2, records)];
   }
   if (sides == 2) {
     for (size_t r = 1; r < used; r += 2) {
