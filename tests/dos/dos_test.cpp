@@ -66,6 +66,20 @@ TEST(SectorSource, DamageThatTheFormatShows) {
   EXPECT_LT(d.Read(*d.Find(1, 0, 0), buf), 256u);
   const SectorSource whole(ToDmk(disk), {ImageFormat::kDmk, 1, len});
   EXPECT_EQ(whole.Find(1, 0, 3)->verdict, SectorVerdict::kNoDataMark);
+  // Track 0's last sector moved to the end of its record, its data field
+  // running 156 bytes into track 1's: not to be seen in place, read short.
+  Bytes moved = ToDmk(disk);
+  const size_t last = whole.OnTrack(0, 0).size() - 1;
+  const StoredSector s = whole.OnTrack(0, 0)[last];
+  const uint16_t ptr = uint16_t(moved[16 + 2 * last] | moved[16 + 2 * last + 1] << 8);
+  const int64_t id_at = 16 + (ptr & 0x7FFF), to = 16 + len - 100 - (s.data - id_at);
+  std::copy(moved.begin() + id_at, moved.begin() + s.data, moved.begin() + to);
+  PutLe16(moved, 16 + 2 * last, uint16_t((to - 16) | (ptr & 0x8000)));
+  const SectorSource cut(moved, {ImageFormat::kDmk, 1, len});
+  ASSERT_EQ(cut.Find(0, 0, s.id)->data, 16 + len - 100);
+  EXPECT_EQ(cut.View(*cut.Find(0, 0, s.id), 256), nullptr);
+  EXPECT_EQ(cut.Read(*cut.Find(0, 0, s.id), buf), 100u);
+  EXPECT_EQ(cut.View(cut.OnTrack(0, 0)[0], 256), moved.data() + cut.OnTrack(0, 0)[0].data);
 
   // A JV1 cut 44 bytes into track 2's second sector: only that one is short.
   const Bytes jv1(2 * 2560 + 300, 0xE5);
