@@ -141,7 +141,8 @@ int ListImage(DiskState& st, ImageInput& input, ImageReport& report) {
   const int count = win.List1().ListCount();
   report.files.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    FileRow& row = report.files.emplace_back(DescribeItem(win, report, i));
+    FileRow& row = report.files.emplace_back();
+    DescribeItem(win, report, i, row);
     if (!CopyListedFile(st, win, report, row, /*exact=*/false, /*reads=*/nullptr, /*measure=*/true)) {
       status = std::max(status, static_cast<int>(kExitCopy));
     }

@@ -91,12 +91,16 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
 
 FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index) {
   FileRow row;
+  DescribeItem(win, report, index, row);
+  return row;
+}
+
+void DescribeItem(CliWindow& win, const ImageReport& report, int index, FileRow& row) {
   row.item = win.List1().List(index);
   DosName::FromItem(row.item).Shown(row.shown);
   row.sector = win.List1().ItemData(index);
   row.entry = win.List2().ItemData(index);
   row.listed = FindInReport(report, row.sector, row.entry, win.List1().Given(index));
-  return row;
 }
 
 std::string ItemHostName(const std::string& item) { return SafeHostName(DosName::FromItem(item).CopyName()); }

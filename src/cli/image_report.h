@@ -76,6 +76,8 @@ bool OpenForReport(DiskState& st, CliWindow& win, ImageInput& input, ImageReport
 
 // The row of list item `index` (texts and item data) without copying.
 FileRow DescribeItem(CliWindow& win, const ImageReport& report, int index);
+// The same into a fresh `row` where it is to stay (a row of report.files).
+void DescribeItem(CliWindow& win, const ImageReport& report, int index, FileRow& row);
 
 // The name a copy of a list item takes on the PC, from the item's text (a
 // copy that reads its entry takes it from the entry's own name).
