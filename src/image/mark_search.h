@@ -30,7 +30,7 @@ constexpr int kDmkHorizonBytes = kDmkMarkHorizon - kDmkIdFieldEnd + 1;
 inline int FindMarkFamilyInHorizon(const uint8_t* w) {
 #if defined(__SSE2__)
   // Three loads cover the window, the last overlapping the second.
-  static_assert(kDmkHorizonBytes > 32 && kDmkHorizonBytes < 64);
+  static_assert(kDmkHorizonBytes > 32 && kDmkHorizonBytes <= 48);
   const __m128i mask = _mm_set1_epi8(static_cast<char>(kMarkFamilyMask));
   const __m128i base = _mm_set1_epi8(static_cast<char>(kMarkFamilyBase));
   const auto hits = [&](int at) {
