@@ -171,8 +171,14 @@ TEST_F(CliTest, ListJsonEqualsTheGoldenLine) {
     const Json got = ByFileName(lines[0]);
     EXPECT_EQ(got, ByFileName(golden[got["image"].get<std::string>()])) << got.dump();
   }
-  // Disk bytes outside printable ASCII are escaped as \u00XX.
+  // Disk bytes outside printable ASCII are escaped as \u00XX, but for the
+  // two-character escapes of the quote, the backslash, tab, LF and CR.
   EXPECT_NE(Cli({"list", "--json", images->odd}).out.find("\"A/B\\u00e9     \\u0008X \""), std::string::npos);
+  TempDir dir;
+  WriteBytes(dir / "escapes.dsk",
+             ToJv1(Jv1With({{0x10, "\t\n\r\"\\\f\x7f\x01", std::string("\0\xff\x1f", 3), 1, {Slot(5, 0, 1)}}})));
+  EXPECT_NE(Cli({"list", "--json", dir / "escapes.dsk"}).out.find(R"("item":"\t\n\r\"\\\u000c\u007f\u0001 \u0000\u00ff\u001f")"),
+            std::string::npos);
 }
 
 TEST_F(CliTest, ImagesThatCannotBeListedGiveErrorObjects) {
