@@ -4,6 +4,7 @@
 // byte right after the first block's data, then that block's data.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <span>
 
 #include "image/dmk_check.h"
@@ -428,20 +429,24 @@ void ScanJv3Directory(DiskState& st) {
   KeyCount keys;
   int last_track = 1;  // a table without any used entry counts two tracks
   // The entries met, for the index: up to the first free one, each block
-  // is in use throughout, so the n-th met is entry n.
-  LocatorIndex& ix = st.locator;
-  ix.Clear();
-  ix.jv3_entries.reserve(static_cast<size_t>(blocks.count) * kJv3Entries);
+  // is in use throughout, so the n-th met is entry n. Kept in a plain
+  // array while the walk runs (appending to the index's list there costs
+  // some twenty instructions an entry more), then copied over at once.
+  const auto met = std::make_unique_for_overwrite<LocatorIndex::Jv3Entry[]>(static_cast<size_t>(blocks.count) * kJv3Entries);
+  int n = 0;
   int64_t data = kJv3DataStart;
   const WalkStop stop = WalkToFreeEntry(st, blocks, [&](const uint8_t* e) {
     scan.Add({e[0], e[2] & kJv3FlagSide1, e[1], (e[2] & kJv3FlagDirMark) != 0});
     last_track = e[0];
     keys.Add(e);
-    const size_t n = ix.jv3_entries.size();
     if (n == kJv3Entries) data = blocks.data2;
-    ix.jv3_entries.push_back({static_cast<uint16_t>(n), e[1], e[2], static_cast<uint32_t>(data)});
+    met[n] = {static_cast<uint16_t>(n), e[1], e[2], static_cast<uint32_t>(data)};
     data += Jv3UsedBlockBytes(e[2]);
+    ++n;
   });
+  LocatorIndex& ix = st.locator;
+  ix.Clear();
+  ix.jv3_entries.assign(met.get(), met.get() + n);
   scan.Finish();
   st.tracks = static_cast<int16_t>(1 + last_track);
   IndexJv3(st, blocks, stop, keys);
