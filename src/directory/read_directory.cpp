@@ -1,7 +1,6 @@
 #include "directory/read_directory.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "directory/dos_name.h"
 #include "image/find_sector.h"
@@ -21,13 +20,6 @@ constexpr int kEntryName = 5;  // 8 name bytes, then 3 extension bytes, blank pa
 constexpr uint8_t kAttrFree = 0x00;
 constexpr uint8_t kAttrFreeAlt = 0x90;
 constexpr int kMaxEntrySectors = 32;  // the 5-bit sector field of a directory entry code
-
-// NumText's text appended: decimal, one leading blank when not negative.
-void AppendNumText(std::string& text, long value) {
-  if (value >= 0) text += ' ';
-  char digits[24];
-  text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
 
 // The format box, the summary line and the Newdos/80 box.
 void Summarize(DiskState& st, Listing& listing) {

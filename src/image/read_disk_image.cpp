@@ -1,6 +1,7 @@
 #include "image/read_disk_image.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "image/find_sector.h"
 #include "image/formats.h"
@@ -11,9 +12,15 @@
 
 namespace vornik {
 
+void AppendNumText(std::string& text, long value) {
+  if (value >= 0) text += ' ';
+  char digits[24];
+  text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
 std::string NumText(long value) {
-  std::string text = value >= 0 ? " " : "";
-  text += std::to_string(value);
+  std::string text;
+  AppendNumText(text, value);
   return text;
 }
 

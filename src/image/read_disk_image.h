@@ -27,5 +27,7 @@ bool OpenFile(DiskState& st, const std::string& FileName);
 
 // Decimal text with one leading blank when not negative.
 std::string NumText(long value);
+// The same appended to `text`.
+void AppendNumText(std::string& text, long value);
 
 }  // namespace vornik

@@ -35,11 +35,7 @@ uint64_t FoldedWord(const unsigned char* bytes) {
 
 SortKey KeyOf(const std::string& text, uint32_t given) {
   unsigned char bytes[kKeyBytes] = {};
-  if (text.size() == 12) {  // a list text: a copy of known length
-    std::memcpy(bytes, text.data(), 12);
-  } else {
-    std::memcpy(bytes, text.data(), std::min(text.size(), kKeyBytes));
-  }
+  std::memcpy(bytes, text.data(), std::min(text.size(), kKeyBytes));
   return {FoldedWord(bytes), FoldedWord(bytes + 8), text.size(), given};
 }
 }  // namespace
