@@ -1,8 +1,9 @@
 // How fast an image opens, in the process and with the memory kept from one
 // image to the next as the window and vornik-cli keep it: one DiskState
 // serves every iteration. Beside each, the floor measured the same way: the
-// same file opened and read whole into one reused buffer. And the fresh
-// process: vornik-cli list --json over 1,000 real-image paths.
+// same file opened and read whole into one reused buffer; for a DMK, the
+// least any open of it does as well. And the fresh process: vornik-cli
+// list --json over 1,000 real-image paths.
 //   vornik_bench [--benchmark_filter=...]
 // The counter x_read is the benchmark's time per iteration divided by the
 // floor's.
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +23,8 @@
 
 #include "directory/open_image.h"
 #include "extract/copy_out_file.h"
+#include "image/layout.h"
+#include "image/mark_search.h"
 #include "state/disk_state.h"
 #include "image_builder.h"
 
@@ -137,6 +141,62 @@ void BM_Open(benchmark::State& state, std::string path) {
   state.SetBytesProcessed(n * int64_t(fs::file_size(path)));
 }
 
+// What any open of a DMK must do at least, beside the bare read: read the
+// file whole, then for every track record count its ID-mark pointers and,
+// for each, take the ID field's four bytes and find the first data-mark
+// byte in its gap, keeping those in a reused array. No checks, no index, no
+// directory scan, no DOS: the part of x_read no open can go below.
+struct WalkedField {
+  int64_t data;
+  uint32_t id;
+  uint8_t mark;
+};
+
+size_t WalkDmkIdFields(const std::vector<uint8_t>& image, size_t length, std::vector<WalkedField>& out) {
+  const int64_t track_length = image[vornik::kDmkTrackLenLow] | image[vornik::kDmkTrackLenLow + 1] << 8;
+  if (track_length < vornik::kDmkTrackLenMin) return 0;
+  size_t n = 0;
+  for (int64_t record = vornik::kDmkHeaderSize; record + track_length <= int64_t(length); record += track_length) {
+    const uint8_t* table = image.data() + record;
+    const int count = vornik::CountDmkPointers(table, vornik::kDmkPointers);
+    for (int i = 0; i < count; ++i) {
+      const int at = (table[2 * i] | table[2 * i + 1] << 8) & vornik::kDmkPointerOffset;
+      if (at + vornik::kDmkMarkHorizon + 16 > track_length) continue;
+      const uint8_t* f = table + at;
+      uint32_t id;
+      std::memcpy(&id, f + 1, sizeof id);
+      const int mark = vornik::kDmkIdFieldEnd + vornik::FindMarkFamilyInHorizon(f + vornik::kDmkIdFieldEnd);
+      if (n == out.size()) out.resize(2 * n + 64);
+      out[n++] = {record + at + mark + 1, id, f[mark]};
+    }
+  }
+  return n;
+}
+
+void BM_DmkIdWalkFloor(benchmark::State& state, std::string path) {
+  if (!fs::exists(path)) {
+    state.SkipWithError(("missing " + path).c_str());
+    return;
+  }
+  const double floor = FloorSeconds(path);
+  std::vector<uint8_t> buf;
+  std::vector<WalkedField> fields;
+  size_t walked = 0;
+  int64_t n = 0;
+  const auto start = Clock::now();
+  for (auto _ : state) {
+    const size_t length = ReadWhole(path, buf);
+    buf.resize(std::max(buf.size(), length + 64));  // the last window's spare bytes
+    walked = WalkDmkIdFields(buf, length, fields);
+    benchmark::DoNotOptimize(fields.data());
+    ++n;
+  }
+  const double per = std::chrono::duration<double>(Clock::now() - start).count() / double(std::max<int64_t>(n, 1));
+  state.counters["id_fields"] = double(walked);
+  state.counters["read_us"] = floor * 1e6;
+  state.counters["x_read"] = per / floor;
+}
+
 // CopyOutFile of the 180-sector file of the big DMK, beside reading its
 // 46,080 bytes from a warm file.
 void BM_CopyOut180Sectors(benchmark::State& state) {
@@ -248,6 +308,13 @@ BENCHMARK_CAPTURE(BM_Open, real_DMK_DD_40_track, Real("FreHDDisk__m3-4p-frehd-bo
 BENCHMARK_CAPTURE(BM_Open, real_DMK_DS_41_track, Real("GenieIIIs__esnd-01.dmk"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Open, real_DMK_DS_80_track, Real("SmallC__smallc1.dmk"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Open, real_DMK_DS_81_track, Real("TRS80M1__weikamp.dmk"))->Unit(benchmark::kMicrosecond);
+// The least a DMK open does, for the DMK images above.
+BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, DMK_80_track_double_sided, BigDmkPath().string())->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_SD_35_track, Real("FreHDDisk__m1-frehd-boot.dmk"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DD_40_track, Real("FreHDDisk__m3-4p-frehd-boot.dmk"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DS_41_track, Real("GenieIIIs__esnd-01.dmk"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DS_80_track, Real("SmallC__smallc1.dmk"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DS_81_track, Real("TRS80M1__weikamp.dmk"))->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CopyOut180Sectors)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CliListJson1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
