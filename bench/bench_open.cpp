@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "directory/open_image.h"
@@ -295,30 +296,38 @@ void BM_CliListJson1000(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(BM_Open, JV1_newdos80_sample, Sample("newdos80-jv1.dsk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, JV3_double_sided_sample, Sample("double-sided.jv3"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, DMK_double_density_sample, Sample("double-density.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, DMK_80_track_double_sided, BigDmkPath().string())->Unit(benchmark::kMicrosecond);
-// Real images of each kind (skipped when ../shared/real-images is absent).
-BENCHMARK_CAPTURE(BM_Open, real_JV1_80_track, Real("TRS80M1__SIDEKICK.JV1"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_JV3_SD_35_track, Real("spaceinv__space_invaders_model1.dsk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_JV3_DD_40_track, Real("cschweda__ldos-531.dsk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_DMK_SD_35_track, Real("FreHDDisk__m1-frehd-boot.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_DMK_DD_40_track, Real("FreHDDisk__m3-4p-frehd-boot.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_DMK_DS_41_track, Real("GenieIIIs__esnd-01.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_DMK_DS_80_track, Real("SmallC__smallc1.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Open, real_DMK_DS_81_track, Real("TRS80M1__weikamp.dmk"))->Unit(benchmark::kMicrosecond);
-// The least a DMK open does, for the DMK images above.
-BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, DMK_80_track_double_sided, BigDmkPath().string())->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_SD_35_track, Real("FreHDDisk__m1-frehd-boot.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DD_40_track, Real("FreHDDisk__m3-4p-frehd-boot.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DS_41_track, Real("GenieIIIs__esnd-01.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DS_80_track, Real("SmallC__smallc1.dmk"))->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_DmkIdWalkFloor, real_DMK_DS_81_track, Real("TRS80M1__weikamp.dmk"))->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CopyOut180Sectors)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CliListJson1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The images opened: the samples, a built 80-track DMK and real images of
+// each kind (skipped when ../shared/real-images is absent). Each DMK also
+// gets the least open beside it.
+void RegisterOpens() {
+  const std::pair<const char*, std::string> images[] = {
+      {"JV1_newdos80_sample", Sample("newdos80-jv1.dsk")},
+      {"JV3_double_sided_sample", Sample("double-sided.jv3")},
+      {"DMK_double_density_sample", Sample("double-density.dmk")},
+      {"DMK_80_track_double_sided", BigDmkPath().string()},
+      {"real_JV1_80_track", Real("TRS80M1__SIDEKICK.JV1")},
+      {"real_JV3_SD_35_track", Real("spaceinv__space_invaders_model1.dsk")},
+      {"real_JV3_DD_40_track", Real("cschweda__ldos-531.dsk")},
+      {"real_DMK_SD_35_track", Real("FreHDDisk__m1-frehd-boot.dmk")},
+      {"real_DMK_DD_40_track", Real("FreHDDisk__m3-4p-frehd-boot.dmk")},
+      {"real_DMK_DS_41_track", Real("GenieIIIs__esnd-01.dmk")},
+      {"real_DMK_DS_80_track", Real("SmallC__smallc1.dmk")},
+      {"real_DMK_DS_81_track", Real("TRS80M1__weikamp.dmk")},
+  };
+  for (const auto& [name, path] : images)
+    benchmark::RegisterBenchmark((std::string("BM_Open/") + name).c_str(), BM_Open, path)->Unit(benchmark::kMicrosecond);
+  for (const auto& [name, path] : images) {
+    if (fs::path(path).extension() != ".dmk") continue;
+    benchmark::RegisterBenchmark((std::string("BM_DmkIdWalkFloor/") + name).c_str(), BM_DmkIdWalkFloor, path)
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
+
 int main(int argc, char** argv) {
+  RegisterOpens();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
